@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs what the cross build and the Wine test run need, and only what is missing.
+# Debian 12; needs root for apt-get when something is missing.
+set -eu
+pkgs="cmake make g++-mingw-w64-x86-64-posix wine wine64 libboost1.81-dev googletest"
+missing=""
+for p in $pkgs; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing="$missing $p"
+  fi
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing
+fi
