@@ -1,0 +1,23 @@
+// The hidden main window: found by its title and closed with WM_CLOSE by -stop_appl and by the
+// service's stop control. Lives on the thread that runs the message loop.
+#pragma once
+
+#include "cl/window/window.h"
+
+namespace tolvarn {
+
+class main_wnd : public cl::window {
+public:
+    main_wnd() = default;
+    ~main_wnd() override;
+
+    // Creates the never-shown top-level window with `title`; false when Windows refuses.
+    bool create(const std::wstring& title);
+
+    // WM_CLOSE posts WM_QUIT (ending the loop) and is then handled as usual (the window is destroyed).
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
+    // After the loop and at WM_ENDSESSION: stop the watch cycle.
+    void end_run() override;
+};
+
+}  // namespace tolvarn

@@ -1,0 +1,37 @@
+#include "core/module_directory.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+// No Windows path is longer than 32767 characters; a buffer this size that still reads as
+// too small means something is wrong, and the call counts as failed.
+constexpr DWORD max_buffer = 65536;
+
+}  // namespace
+
+std::wstring module_file_name() {
+    for (DWORD size = MAX_PATH; size <= max_buffer; size *= 2) {
+        std::vector<wchar_t> buffer(size);
+        DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (length == 0) return std::wstring();
+        // A result that fills the whole buffer was cut (and, on XP, left unterminated):
+        // try again with twice the room. Only the returned length is trusted.
+        if (length < size) return std::wstring(buffer.data(), length);
+    }
+    return std::wstring();
+}
+
+std::wstring module_directory() {
+    return directory_part(module_file_name());
+}
+
+std::wstring directory_part(const std::wstring& path) {
+    std::wstring::size_type cut = path.find_last_of(L"\\:");
+    if (cut == std::wstring::npos) return std::wstring();
+    std::wstring directory = path.substr(0, cut + 1);
+    if (directory.back() != L'\\') directory += L'\\';
+    return directory;
+}

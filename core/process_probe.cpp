@@ -1,0 +1,28 @@
+#include "core/process_probe.h"
+
+#include "cl/base/unique_handle.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cwchar>
+
+#ifdef _WIN64
+// Tool Help checks dwSize against its own record size; the wide record is 568 bytes on x64.
+static_assert(sizeof(PROCESSENTRY32W) == 568, "unexpected PROCESSENTRY32W layout");
+#endif
+
+bool get_process_list(std::vector<std::wstring>& list) {
+    list.clear();
+    cl::unique_file_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    if (!::Process32FirstW(snapshot.get(), &entry)) return true;
+    do {
+        // Bounded by the array in case a record ever comes without its terminating zero.
+        list.emplace_back(entry.szExeFile, ::wcsnlen(entry.szExeFile, MAX_PATH));
+    } while (::Process32NextW(snapshot.get(), &entry));
+    return true;
+}

@@ -1,0 +1,13 @@
+// The process liveness probe: the executable file names of all running processes.
+//
+// Takes a fresh Tool Help snapshot at every call; shares nothing, safe on any thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Empties `list`, then appends the executable file name (szExeFile, without directory) of
+// every process of a new snapshot, in snapshot order, duplicates kept. False only when no
+// snapshot could be taken; a snapshot whose first record cannot be read gives true and an
+// empty list.
+bool get_process_list(std::vector<std::wstring>& list);

@@ -1,0 +1,42 @@
+#include "core/text_util.h"
+
+#include <cstddef>
+
+namespace {
+
+// The C locale's toupper: only 'a'..'z' change. Written out rather than calling towupper,
+// which folds letters beyond ASCII in some runtimes.
+wchar_t ascii_upper(wchar_t c) {
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+bool is_ascii_space(wchar_t c) {
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
+
+}  // namespace
+
+bool equals_nocase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
+    }
+    return true;
+}
+
+std::int32_t parse_int(std::wstring_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_ascii_space(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    std::uint32_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
+    }
+    if (negative) value = 0u - value;
+    // Two's complement reinterpretation: -1 comes back as 0xFFFFFFFF when stored unsigned.
+    return static_cast<std::int32_t>(value);
+}
