@@ -65,13 +65,13 @@ int run_program() {
 }
 
 int dispatch_command_line(const wchar_t* arguments) {
-    if (find_option(arguments, L"-stop_appl") != no_option) return stop_application();
-    if (find_option(arguments, L"-start_service") != no_option) {
+    if (find_option(arguments, L"-stop_appl") != std::wstring::npos) return stop_application();
+    if (find_option(arguments, L"-start_service") != std::wstring::npos) {
         if (start_own_service()) return 0;
         log(L"You need administrator privileges to start a service.\n");
         return -1;
     }
-    if (find_option(arguments, L"-stop_service") != no_option) {
+    if (find_option(arguments, L"-stop_service") != std::wstring::npos) {
         if (stop_own_service()) return 0;
         log(L"You need administrator privileges to stop a service.\n");
         return -1;

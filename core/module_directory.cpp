@@ -6,17 +6,23 @@
 
 namespace {
 
-// No Windows path is longer than 32767 characters; a buffer this size that still reads as
-// too small means something is wrong, and the call counts as failed.
+// No Windows path is longer than 32767 characters, so doubling from 260 stops at 33280; a
+// buffer that size that still reads as too small means something is wrong: a failure.
 constexpr DWORD max_buffer = 65536;
 
 }  // namespace
 
 std::wstring module_file_name() {
+    return read_module_path([](wchar_t* buffer, unsigned long size) -> unsigned long {
+        return ::GetModuleFileNameW(nullptr, buffer, size);
+    });
+}
+
+std::wstring read_module_path(const std::function<unsigned long(wchar_t*, unsigned long)>& read) {
     for (DWORD size = MAX_PATH; size <= max_buffer; size *= 2) {
         std::vector<wchar_t> buffer(size);
-        DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
-        if (length == 0) return std::wstring();
+        DWORD length = read(buffer.data(), size);
+        if (length == 0 || length > size) return std::wstring();
         // A result that fills the whole buffer was cut (and, on XP, left unterminated):
         // try again with twice the room. Only the returned length is trusted.
         if (length < size) return std::wstring(buffer.data(), length);
