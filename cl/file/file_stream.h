@@ -1,0 +1,55 @@
+// cl::file_stream: a cl::file_hnd with one memory buffer that serves as read-ahead when reading
+// and as write-behind when writing (never both at once).
+//
+// The stream owns its buffer (allocated by the constructor) and, through cl::file_hnd, its
+// handle. Pending bytes are written on every close path: close(), the next open() and the
+// destructor. A caller switching from reading to writing calls seek() or tell() in between;
+// switching from writing to reading needs nothing. One thread at a time; nothing is locked.
+#pragma once
+
+#include "cl/file/file_hnd.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace cl {
+
+class file_stream : public file_hnd {
+public:
+    // `buffer_size` bytes of buffer (every user in the system passes 4096). If the buffer cannot
+    // be allocated, the stream works unbuffered.
+    explicit file_stream(uint32_t buffer_size);
+    ~file_stream() override;
+
+    // Writes pending bytes (if any), then closes the handle.
+    void close() override;
+    // Write pending bytes or give back unread read-ahead first; -1 on failure.
+    int64_t seek(int64_t offset, int origin) override;
+    int64_t tell() override;
+    // Buffered read: answers as cl::file_hnd::read.
+    int64_t read(void* buffer, int64_t count) override;
+    // Buffered write: the count taken, 0 when pending bytes could not be written first, -1 when
+    // the file is not writable or the system write failed.
+    int64_t write(const void* buffer, int64_t count) override;
+    bool truncate() override;
+
+    // Brings the file in line with the stream: pending writes are written (false if that fails;
+    // they are dropped then), or unread read-ahead is given back by moving the file position.
+    bool flush();
+    uint32_t buffer_size() const noexcept { return buffer_size_; }
+
+private:
+    // Writes the pending bytes; on failure the unwritten rest stays at the buffer start when
+    // `keep_rest`, else it is dropped.
+    bool write_pending(bool keep_rest);
+    void reset_cursors() noexcept;
+
+    uint32_t buffer_size_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    uint8_t* read_pos_;
+    uint8_t* read_end_;
+    uint8_t* write_pos_;
+    uint8_t* write_end_;
+};
+
+}  // namespace cl
