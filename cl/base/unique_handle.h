@@ -31,6 +31,8 @@ public:
 
     // The owned value, still owned.
     value_type get() const noexcept { return value_; }
+    // Member access for owned pointers (COM interfaces).
+    value_type operator->() const noexcept { return value_; }
     // True when a valid value is owned.
     explicit operator bool() const noexcept { return value_ != Traits::invalid(); }
     // Gives up ownership and returns the value.

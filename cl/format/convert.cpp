@@ -23,7 +23,8 @@ std::wstring widen(const char* text, UINT cp) {
     return text ? widen(text, std::strlen(text), cp) : std::wstring();
 }
 std::wstring widen(const std::string& text, UINT cp) { return widen(text.data(), text.size(), cp); }
-std::wstring widen(const char* text) { return widen(text, CP_THREAD_ACP); }
+// The code page is passed as UINT: a bare int literal would be ambiguous with the length overload.
+std::wstring widen(const char* text) { return widen(text, static_cast<UINT>(CP_THREAD_ACP)); }
 std::wstring widen(const char* text, std::size_t length) { return widen(text, length, CP_THREAD_ACP); }
 std::wstring widen(const std::string& text) { return widen(text, CP_THREAD_ACP); }
 
@@ -44,7 +45,7 @@ std::string narrow(const wchar_t* text, UINT cp) {
     return text ? narrow(text, std::wcslen(text), cp) : std::string();
 }
 std::string narrow(const std::wstring& text, UINT cp) { return narrow(text.data(), text.size(), cp); }
-std::string narrow(const wchar_t* text) { return narrow(text, CP_THREAD_ACP); }
+std::string narrow(const wchar_t* text) { return narrow(text, static_cast<UINT>(CP_THREAD_ACP)); }
 std::string narrow(const wchar_t* text, std::size_t length) { return narrow(text, length, CP_THREAD_ACP); }
 std::string narrow(const std::wstring& text) { return narrow(text, CP_THREAD_ACP); }
 

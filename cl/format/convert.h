@@ -4,6 +4,8 @@
 // (WC_COMPOSITECHECK, no default character). A conversion that fails, or measures zero
 // characters, yields an empty string; nothing is reported. Overloads without a code page use
 // the calling thread's ANSI code page (CP_THREAD_ACP). Stateless and thread-safe.
+// Pass a code page constant as UINT (e.g. UINT(CP_UTF8)) to the two-argument pointer overloads: a
+// plain int is ambiguous there between the code page and the length.
 #pragma once
 
 #include <windows.h>
