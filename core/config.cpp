@@ -51,11 +51,13 @@ watch_entry read_watch_entry(cl::ini_file& ini, const std::wstring& section) {
 
 std::wstring read_text_file(const std::wstring& file_name) { return cl::read_text_file(file_name); }
 
-void load_config(app_config_record& config) {
+void load_config(app_config_record& config) { load_config_file(config, module_directory() + config.ini_name); }
+
+void load_config_file(app_config_record& config, const std::wstring& ini_path) {
     config.watches.clear();
 
     cl::ini_file ini;
-    ini.set_file(module_directory() + config.ini_name, false);
+    ini.set_file(ini_path, false);
 
     const std::wstring& global = config.short_name;
     lookup(ini, global, L"smtp_server", config.smtp_server);
