@@ -10,6 +10,8 @@
 #include "core/config.h"
 #include "core/main_wnd.h"
 #include "core/module_directory.h"
+#include "core/process_probe.h"
+#include "core/text_util.h"
 #include "core/service_control.h"
 #include "core/service_host.h"
 #include "core/watch_cycle.h"
@@ -41,6 +43,15 @@ int run_watchdog() {
         return -1;
     }
 
+    // Only a process created by the service control manager can connect to it. Asking the
+    // dispatcher from any other process is answered with ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
+    // on Windows, but some implementations of the manager (Wine's) connect such a process to the
+    // control pipe of the service started last, or wait for that pipe forever; so a process that
+    // the manager did not create goes to application mode at once, as the error would send it.
+    if (!equals_nocase(parent_process_name(), L"services.exe")) {
+        run_application();
+        return 0;
+    }
     std::vector<wchar_t> name(app_config.service_name.begin(), app_config.service_name.end());
     name.push_back(L'\0');
     SERVICE_TABLE_ENTRYW table[] = {{name.data(), &service_main}, {nullptr, nullptr}};

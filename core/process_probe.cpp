@@ -26,3 +26,26 @@ bool get_process_list(std::vector<std::wstring>& list) {
     } while (::Process32NextW(snapshot.get(), &entry));
     return true;
 }
+
+std::wstring parent_process_name() {
+    cl::unique_file_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return std::wstring();
+    const DWORD self = ::GetCurrentProcessId();
+    DWORD parent = 0;
+    bool have_parent = false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = ::Process32FirstW(snapshot.get(), &entry); ok; ok = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == self) {
+            parent = entry.th32ParentProcessID;
+            have_parent = true;
+            break;
+        }
+    }
+    if (!have_parent) return std::wstring();
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = ::Process32FirstW(snapshot.get(), &entry); ok; ok = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == parent) return std::wstring(entry.szExeFile, ::wcsnlen(entry.szExeFile, MAX_PATH));
+    }
+    return std::wstring();
+}

@@ -11,3 +11,7 @@
 // snapshot could be taken; a snapshot whose first record cannot be read gives true and an
 // empty list.
 bool get_process_list(std::vector<std::wstring>& list);
+
+// The executable file name of the process that created this one, or the empty text when it is
+// unknown (no snapshot, or the parent has ended and its id is gone).
+std::wstring parent_process_name();

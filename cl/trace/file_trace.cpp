@@ -345,4 +345,17 @@ void file_trace::on_opened(CRITICAL_SECTION&, file_hnd& file) { file.seek(0, see
 
 void file_trace::on_written(CRITICAL_SECTION&, file_hnd&) {}
 
+void file_trace::drain(unsigned timeout_ms) {
+    flush(false);
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        lock();
+        const bool pending = held_ > 0 && !path_.empty() && !suspended_;
+        unlock();
+        if (!pending || ::GetTickCount() - start >= timeout_ms) return;
+        ::Sleep(20);
+        flush(false);
+    }
+}
+
 }  // namespace cl

@@ -60,6 +60,10 @@ public:
     // The flush timer's callback: flush (true) unless closed; then deletes the object when it
     // was asked to delete itself.
     void on_flush_timer();
+    // Flushes, and while bytes are still held because the file could not be written (another
+    // process holding it open for its own flush, say), tries again every 20 ms for up to
+    // `timeout_ms`. For the end of the process, when no timer will retry.
+    void drain(unsigned timeout_ms);
     // Stops the flush timer, waiting for a running callback (not from inside the callback).
     void stop_flush_timer();
 

@@ -27,6 +27,9 @@ namespace {
 
 void trace_exit() {
     g_file_trace.flush(true);
+    // Two copies of the program share one log (a -stop_appl run and the copy it closes end at
+    // the same moment); the file is open only during a flush, so a short wait is enough.
+    g_file_trace.drain(2000);
     g_file_trace.stop_flush_timer();
 }
 

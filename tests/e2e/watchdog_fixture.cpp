@@ -14,14 +14,14 @@ std::wstring lower(std::wstring s) {
     return s;
 }
 
-std::wstring make_temp_dir() {
+std::wstring make_temp_dir(const std::wstring& suffix) {
     wchar_t base[MAX_PATH + 1];
     DWORD n = ::GetTempPathW(MAX_PATH + 1, base);
     std::wstring root(base, n);
     static unsigned counter = 0;
     for (;;) {
         std::wstring dir = root + L"tolvarn_e2e_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-                           std::to_wstring(::GetTickCount()) + L"_" + std::to_wstring(++counter) + L"\\";
+                           std::to_wstring(::GetTickCount()) + L"_" + std::to_wstring(++counter) + suffix + L"\\";
         if (::CreateDirectoryW(dir.c_str(), nullptr)) return dir;
         if (::GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
     }
@@ -163,7 +163,7 @@ void process::close() {
 }
 
 void watchdog_test::SetUp() {
-    dir_ = make_temp_dir();
+    dir_ = make_temp_dir(dir_suffix_);
     ASSERT_FALSE(dir_.empty());
     copy_program(L"tolvarn.exe");
 }

@@ -75,6 +75,10 @@ protected:
     bool wait_for_message(const std::string& message, int count = 1, std::chrono::milliseconds timeout = 30s) const;
     int message_count(const std::string& message) const;
 
+    // Appended to the name of the test's folder by SetUp (a derived fixture may set it in its
+    // constructor, e.g. to get a folder whose path holds a space).
+    std::wstring dir_suffix_;
+
 private:
     std::wstring dir_;
     std::vector<process> started_;
