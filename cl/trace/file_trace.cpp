@@ -46,6 +46,9 @@ file_trace::~file_trace() {
 void file_trace::set_file_name(const std::wstring& path) {
     lock();
     path_ = path;
+    // Text written before the file had a name (start-up messages) goes out with the usual delay,
+    // not only with the next write, which may never come.
+    if (held_ > 0 && !path_.empty() && !flushing_ && !suspended_) arm_timer(1000);
     unlock();
 }
 

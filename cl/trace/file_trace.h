@@ -5,7 +5,7 @@
 //
 // The file is open only while a flush runs (write access, open or create, others may read, handle
 // inheritable), so other programs can read or move it between flushes; it is always appended to.
-// Text written before set_file_name stays buffered until the first flush after it.
+// Text written before set_file_name stays buffered; naming the file arms the usual delayed flush.
 //
 // Any thread may write. A critical section guards the buffer; it is released around memory
 // allocation and freeing and around all file I/O, and a flushing flag keeps a second flush out while
@@ -46,7 +46,7 @@ public:
     // file could not be opened, with may_defer).
     void flush(bool may_defer) override;
 
-    // Sets the log file path.
+    // Sets the log file path; text already held goes out about one second later.
     void set_file_name(const std::wstring& path);
     // Sets the buffer's initial size, maximum size (0 disables the trace) and flush threshold.
     // Negative values count as 0; an initial size above the maximum is cut to it.

@@ -82,7 +82,7 @@ TEST_F(app, a_program_that_exits_at_once_is_started_at_every_check) {
 
 TEST_F(app, name_in_other_letter_case_counts_as_running) {
     copy_program(L"sleeper.exe", L"watched_b.exe");
-    process running = start_program(L"\"" + path(L"watched_b.exe") + L"\"");
+    start_program(L"\"" + path(L"watched_b.exe") + L"\"");
     ASSERT_TRUE(wait_until([] { return count_processes(L"watched_b.exe") == 1; }));
     write_ini("[WATCHED_B.EXE]\r\ninterval=1\r\n[missing_c.exe]\r\ninterval=1\r\n");
     process watchdog = start_watchdog();
@@ -218,7 +218,9 @@ TEST_P(app_bad_config, starts_logs_and_neither_crashes_nor_spins) {
     write_text(L"tolvarn.ini", GetParam().content);
     process watchdog = start_watchdog();
     ASSERT_TRUE(wait_until(window_exists)) << GetParam().name;
-    if (GetParam().expected_message) EXPECT_TRUE(wait_for_message(GetParam().expected_message)) << GetParam().name;
+    if (GetParam().expected_message) {
+        EXPECT_TRUE(wait_for_message(GetParam().expected_message)) << GetParam().name;
+    }
     // Let a few one-second periods pass, then look at the CPU time spent.
     std::this_thread::sleep_for(3s);
     EXPECT_TRUE(watchdog.running());

@@ -19,8 +19,6 @@ const char* const description =
     "This service checks continuously if specified programs are running, and if not, it takes given actions "
     "like restaring the programs or sending an e-mail.";
 
-bool window_exists() { return ::FindWindowW(nullptr, L"Tolvarn") != nullptr; }
-
 bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 class service : public watchdog_test {
@@ -32,6 +30,9 @@ protected:
         scm_test::remove_service(service_name);
         ASSERT_FALSE(scm_test::service_exists(service_name)) << "a service tolvarn is left from elsewhere";
         watchdog_test::SetUp();
+        // Without a configuration the watchdog says so in the log; the tests want only the
+        // installer's lines there.
+        write_ini("[tolvarn]\r\n");
     }
     void TearDown() override {
         scm_test::remove_service(service_name);
@@ -111,11 +112,11 @@ TEST_F(service, start_service_installs_and_starts_it_and_stop_service_removes_it
     EXPECT_EQ(utf8(scm_test::description_of(service_name)), description);
     svc.reset();
 
-    // The service runs the watchdog: the hidden window, the checks and the restarts.
+    // The service runs the watchdog: its checks and restarts. (Its hidden window lives on the
+    // services' own desktop, out of reach of FindWindowW from here.)
     ASSERT_TRUE(wait_until([&] { return service_running(); }));
     cl::unique_kernel_handle process = service_process();
     ASSERT_TRUE(process);
-    EXPECT_TRUE(wait_until(window_exists));
     ASSERT_TRUE(wait_for_message("Program watched.exe is no longer running."));
     EXPECT_TRUE(wait_for_message("Calling " + command_));
     ASSERT_TRUE(wait_until([] { return count_processes(L"watched.exe") == 1; }));
@@ -132,7 +133,6 @@ TEST_F(service, start_service_installs_and_starts_it_and_stop_service_removes_it
     DWORD exit_code = STILL_ACTIVE;
     EXPECT_TRUE(::GetExitCodeProcess(process.get(), &exit_code));
     EXPECT_EQ(exit_code, 0u);
-    EXPECT_FALSE(window_exists());
     EXPECT_EQ(message_count("Timed out waiting for service thread shutdown. Terminating thread."), 0);
 
     // The checks ended with the service.
@@ -176,7 +176,6 @@ TEST_F(service, start_service_again_keeps_the_service_and_restores_its_descripti
     }
     ASSERT_TRUE(wait_until([] { return scm_test::state_of(service_name) == SERVICE_STOPPED; }));
     EXPECT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
-    EXPECT_FALSE(window_exists());
     EXPECT_EQ(message_count("Timed out waiting for service thread shutdown. Terminating thread."), 0);
 
     ASSERT_EQ(run(L"-start_service", lines), 0u);
@@ -186,7 +185,6 @@ TEST_F(service, start_service_again_keeps_the_service_and_restores_its_descripti
         "starting service+", "starting service-", "opening service-", "Installing service-"};
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1), restarted);
     EXPECT_TRUE(wait_until([&] { return service_running(); }));
-    EXPECT_TRUE(wait_until(window_exists));
 
     ASSERT_EQ(run(L"-stop_service", lines), 0u);
     EXPECT_EQ(lines, remove_lines);
@@ -221,7 +219,6 @@ TEST_F(service, interrogate_answers_and_refused_controls_leave_it_running) {
     }
 
     EXPECT_TRUE(service_running());
-    EXPECT_TRUE(window_exists());
     ASSERT_TRUE(::ControlService(svc.get(), SERVICE_CONTROL_INTERROGATE, &status));
     EXPECT_EQ(status.dwCurrentState, DWORD(SERVICE_RUNNING));
     // The watch cycle goes on.

@@ -126,6 +126,17 @@ TEST_F(FileTrace, TextWrittenBeforeTheNameReachesTheFile) {
     EXPECT_EQ(text_of(lines[1]), "late");
 }
 
+TEST_F(FileTrace, NamingTheFileFlushesHeldTextWithoutAnotherWrite) {
+    // Start-up messages written before the log is named must not wait for a later message.
+    cl::file_trace trace(timer_);
+    trace.write("before the name\n", true);
+    trace.set_file_name(log_);
+    ASSERT_TRUE(wait_until([&] { return !read_file(log_).empty(); }));
+    const std::vector<std::string> lines = log_lines(read_file(log_));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(text_of(lines[0]), "before the name");
+}
+
 TEST_F(FileTrace, AppendsToAnExistingFile) {
     {
         cl::file_trace trace(timer_);
