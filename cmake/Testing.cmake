@@ -18,12 +18,13 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
   add_custom_target(wineprefix ALL DEPENDS ${TOLVARN_WINEPREFIX}/.tolvarn-ready)
 endif()
 
-# tolvarn_add_gtest(<name> SOURCES ... [LIBS ...] [LOCK <resource>] [TIMEOUT <s>] [DEPENDS <targets>])
+# tolvarn_add_gtest(<name> SOURCES ... [LIBS ...] [LOCK <resource>...] [TIMEOUT <s>] [DEPENDS <targets>])
 # Builds <name>.exe with GoogleTest and registers it with ctest. LOCK keeps tests that share a
 # process-wide resource of the prefix (the watchdog's mutex and window, the service, the registry
 # keys of the mail stand-in) from running at the same time.
 function(tolvarn_add_gtest name)
-  cmake_parse_arguments(T "" "LOCK;TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  # LOCK takes a list: a test that shares several resources holds all of them.
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;DEPENDS;LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
@@ -36,6 +37,6 @@ function(tolvarn_add_gtest name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_LOCK)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${T_LOCK})
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCK}")
   endif()
 endfunction()

@@ -3,6 +3,7 @@
 
 #include "mail/mail_message.h"
 
+#include <cstdint>
 #include <string>
 
 namespace tolvarn {

@@ -4,6 +4,10 @@
 // thread, inside its COM initialisation). It owns one reference on each interface it holds and
 // releases them when it ends: the configuration's fields, the message's fields, the
 // configuration, the message.
+//
+// Private to the mail library, like the other headers that include it (headers.h, smtp_config.h,
+// attachments.h): it brings in the platform's CDO declarations (see cdo.h), which need compiler
+// options that the library keeps to itself. Users include send_mail.h.
 #pragma once
 
 #include "cl/base/unique_handle.h"

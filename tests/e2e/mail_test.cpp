@@ -2,64 +2,20 @@
 // CDO stand-in, as an application and as a service. The watchdog is another process: the
 // stand-in is configured through its cdo_stub.cfg beside the DLL, which every process reads.
 #include "e2e/watchdog_fixture.h"
+
+#include "cl/service/scm_test_util.h"
 #include "mail/cdo_stub_record.h"
 #include "mail/cdo_stub_registry.h"
 #include "mail/cdo_stub_settings.h"
 
 #include <windows.h>
 
-#include <memory>
-#include <thread>
-
 namespace e2e {
 namespace {
 
 const char password[] = "Pw-Secret-7781";
 const std::wstring config_ns = L"http://schemas.microsoft.com/cdo/configuration/";
-
-// The watchdog's service, reached through the service control manager.
-class service_manager {
-public:
-    service_manager() : scm_(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {}
-    ~service_manager() {
-        if (scm_) ::CloseServiceHandle(scm_);
-    }
-    service_manager(const service_manager&) = delete;
-    service_manager& operator=(const service_manager&) = delete;
-
-    bool installed() const {
-        SC_HANDLE service = open(SERVICE_QUERY_STATUS);
-        if (service) ::CloseServiceHandle(service);
-        return service != nullptr;
-    }
-    // The current state; 0 when the service is not installed or cannot be asked.
-    DWORD state() const {
-        SC_HANDLE service = open(SERVICE_QUERY_STATUS);
-        if (!service) return 0;
-        SERVICE_STATUS status = {};
-        const BOOL ok = ::QueryServiceStatus(service, &status);
-        ::CloseServiceHandle(service);
-        return ok ? status.dwCurrentState : 0;
-    }
-    // Stops the service (ending its process when it does not stop in time) and deletes it.
-    void remove() const {
-        SC_HANDLE service = open(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
-        if (!service) return;
-        SERVICE_STATUS status = {};
-        ::ControlService(service, SERVICE_CONTROL_STOP, &status);
-        const bool stopped = wait_until(
-            [&] { return ::QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_STOPPED; }, 60s);
-        if (!stopped) kill_processes(L"tolvarn.exe");
-        ::DeleteService(service);
-        ::CloseServiceHandle(service);
-        wait_until([&] { return !installed(); }, 30s);
-    }
-
-private:
-    SC_HANDLE open(DWORD access) const { return scm_ ? ::OpenServiceW(scm_, L"tolvarn", access) : nullptr; }
-
-    SC_HANDLE scm_;
-};
+const wchar_t* const service_name = L"tolvarn";
 
 // The watchdog with the stand-in registered in place of CDO and recording into the test folder.
 class mail_e2e : public watchdog_test {
@@ -73,7 +29,11 @@ protected:
         configure();
     }
     void TearDown() override {
-        if (service_installed_) service_manager().remove();
+        // No service outlives the test, whatever happened.
+        if (service_test_) {
+            scm_test::remove_service(service_name);
+            EXPECT_FALSE(scm_test::service_exists(service_name));
+        }
         if (registered_) cdo_stub::unregister_server();
         cdo_stub::remove_config();
         watchdog_test::TearDown();
@@ -107,7 +67,7 @@ protected:
 
     std::wstring record_;
     bool registered_ = false;
-    bool service_installed_ = false;
+    bool service_test_ = false;
 };
 
 TEST_F(mail_e2e, a_full_email_goes_out_at_every_check_while_the_program_stays_missing) {
@@ -208,26 +168,28 @@ TEST_F(mail_e2e, a_failing_send_is_logged_and_the_next_check_tries_again) {
 // The service's stop control waits 20 seconds for the worker thread, which here waits for a check
 // stuck in a 30-second send; then the thread is terminated and the service reports stopped.
 TEST_F(mail_e2e, stopping_the_service_during_a_long_send_terminates_the_worker_after_20_seconds) {
-    service_manager scm;
-    ASSERT_FALSE(scm.installed()) << "a service named tolvarn is installed already";
+    service_test_ = true;
+    scm_test::remove_service(service_name);
+    ASSERT_FALSE(scm_test::service_exists(service_name)) << "a service tolvarn is left from elsewhere";
     write_ini(missing_program_ini());
     configure(30000);
 
-    service_installed_ = true;  // from here on TearDown removes it, whatever happens
     EXPECT_EQ(run_watchdog(L"-start_service"), 0u);
-    ASSERT_TRUE(wait_until([&] { return scm.state() == SERVICE_RUNNING; }, 60s)) << "state " << scm.state();
+    ASSERT_TRUE(wait_until([&] { return scm_test::state_of(service_name) == SERVICE_RUNNING; }, 60s))
+        << "state " << scm_test::state_of(service_name);
     // The check is inside Send.
     ASSERT_TRUE(wait_until([&] { return count(L"IMessage::Send") >= 1; }, 90s));
     ASSERT_TRUE(wait_for_message("Sending e-mail."));
 
     const auto stop_sent = std::chrono::steady_clock::now();
     process stopper = start_watchdog(L"-stop_service");
-    // Stopped is reported, or the service is already deleted.
-    ASSERT_TRUE(wait_until([&] { return scm.state() == SERVICE_STOPPED || !scm.installed(); }, 120s));
+    // Stopped is reported, or the service is deleted already.
+    ASSERT_TRUE(wait_until([&] { return scm_test::state_of(service_name) == SERVICE_STOPPED ||
+                                        !scm_test::service_exists(service_name); }, 120s));
     const auto stopped_after = std::chrono::steady_clock::now() - stop_sent;
     EXPECT_EQ(stopper.wait(120s), 0u);
-    EXPECT_TRUE(wait_until([&] { return !scm.installed(); }, 60s)) << "the service was not deleted";
-    if (!scm.installed()) service_installed_ = false;
+    EXPECT_TRUE(wait_until([&] { return !scm_test::service_exists(service_name); }, 60s))
+        << "the service was not deleted";
 
     EXPECT_TRUE(wait_for_message("Timed out waiting for service thread shutdown. Terminating thread.", 1, 30s));
     // The stop waited the 20 seconds for the worker, not the 30 seconds of the send.

@@ -33,7 +33,7 @@ std::string printable(const std::wstring& value)
     return text;
 }
 
-// The description's pattern without the display-name change, for the one test that shows the change.
+// The literal pattern without the display-name change, for the one test that shows the change.
 int match_original(const std::wstring& value)
 {
     static const address_reference::regex_type original(address_reference::original_pattern_text());
@@ -68,7 +68,7 @@ TEST(CheckAddressList, FirstUseFromSeveralThreads)
     EXPECT_EQ(wrong.load(), 0);
 }
 
-TEST(CheckAddressList, AnswersOfTheDescriptionAndItsReading)
+TEST(CheckAddressList, AnswersForTypicalAndEdgeValues)
 {
     struct row { const wchar_t* value; int expected; };
     const row rows[] = {
@@ -117,7 +117,7 @@ TEST(CheckAddressList, AnswersOfTheDescriptionAndItsReading)
     }
 }
 
-// The description's own pattern runs the words of a name together; names of several words pass now.
+// The literal pattern runs the words of a name together; names of several words pass now.
 TEST(CheckAddressList, DisplayAndGroupNamesOfSeveralWords)
 {
     const wchar_t* values[] = {
@@ -286,7 +286,7 @@ public:
         ++compared;
         accepted += reference;
         if ((check_address_list(value) == 0) != (reference == 1) && ++mismatches <= 20)
-            ADD_FAILURE() << "differs from the description's pattern: [" << printable(value) << "]";
+            ADD_FAILURE() << "differs from the literal pattern: [" << printable(value) << "]";
     }
 
     long compared = 0;
@@ -297,7 +297,7 @@ public:
 
 const wchar_t mutation_alphabet[] = L"ab.,@\"\\ <>:;\t!\u00e9";
 
-TEST(CheckAddressList, AcceptsExactlyWhatTheDescriptionsPatternAccepts)
+TEST(CheckAddressList, AcceptsExactlyWhatTheLiteralPatternAccepts)
 {
     differential d;
 
@@ -348,7 +348,7 @@ TEST(CheckAddressList, AcceptsExactlyWhatTheDescriptionsPatternAccepts)
             switch (random.pick(4))
             {
             case 0: mutated.erase(at, 1); break;
-            case 1: mutated.insert(mutated.begin() + at, mutation_alphabet[random.pick(alphabet)]); break;
+            case 1: mutated.insert(at, 1, mutation_alphabet[random.pick(alphabet)]); break;
             case 2: mutated[at] = mutation_alphabet[random.pick(alphabet)]; break;
             default: mutated.insert(at, mutated.substr(at, random.pick(4))); break;
             }

@@ -1,9 +1,9 @@
 #pragma once
 
-// The address pattern exactly as the mail job's description lays it out, built piece by piece, with
-// one change: white space is allowed between the words of a display name or group name. The tests
-// and the benchmark compare check_address_list against it; it backtracks exponentially, so it is
-// only usable on short values.
+// The literal address pattern: the plain composition of its pieces, as the address check was first
+// written, with one change: white space is allowed between the words of a display name or group
+// name. The tests and the benchmark compare check_address_list against it; it backtracks
+// exponentially, so it is only usable on short values.
 
 #include <boost/regex.hpp>
 #include <boost/regex/v5/w32_regex_traits.hpp>
@@ -23,7 +23,7 @@ inline std::wstring pattern_text()
     const std::wstring domain = atom + LR"re((?:\.)re" + atom + L")*";
     const std::wstring addr_spec = L"(?:" + local_part + L")@(" + domain + L")";
     const std::wstring route = LR"re((?:(?:(?:@)re" + domain + LR"re(\s*)+\s*\:)\s*)?)re";
-    // The description has "(?:word)+" before the white space; words may be separated here.
+    // First written as "(?:word)+", which allows no white space between the words.
     const std::wstring phrase = L"(?:" + word + LR"re((?:\s*)re" + word + L")*)";
     const std::wstring name_addr =
         L"(?:" + phrase + LR"re(\s+(?:<)re" + route + addr_spec + L">))";
@@ -34,7 +34,7 @@ inline std::wstring pattern_text()
     return L"(?:" + address + LR"re()(?:\s*,\s*)re" + address + L")*";
 }
 
-// The description's pattern itself, without the change (3,280 characters).
+// The literal pattern as first written, without the change (3,280 characters).
 inline std::wstring original_pattern_text()
 {
     const std::wstring atom = LR"re([\w\Q!#$%&'*+-/=?^_`{|}~\E]+)re";
