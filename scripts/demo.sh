@@ -14,7 +14,7 @@ if [ "${1:-}" = "kill" ]; then
   exit 0
 fi
 
-sh "$root/scripts/build.sh"
+sh "$root/scripts/build.sh" tolvarn tolvarn_demo wineprefix
 mkdir -p "$demo"
 cp "$build/tolvarn.exe" "$build/tolvarn_demo.exe" "$root/examples/tolvarn.ini" "$demo/"
 touch "$demo/Tolvarn.log"
@@ -26,16 +26,14 @@ stop() {
   (cd "$demo" && "$run" ./tolvarn.exe -stop_appl) || true
   wait "$watchdog" 2>/dev/null || true
   "$run" taskkill /f /im tolvarn_demo.exe >/dev/null 2>&1 || true
-  kill "$tail_pid" 2>/dev/null || true
   echo "Done. The log stays in $demo/Tolvarn.log"
   exit 0
 }
 
 cd "$demo"
+# In the background the watchdog ignores Ctrl-C; the trap closes it the way an administrator would.
 "$run" ./tolvarn.exe &
 watchdog=$!
-tail -n 0 -F Tolvarn.log &
-tail_pid=$!
 trap stop INT TERM
 cat <<MSG
 Tolvarn is running in $demo with the example configuration.
@@ -44,5 +42,6 @@ program from another terminal:
     sh scripts/demo.sh kill
 Press Ctrl-C to close the watchdog.
 MSG
-wait "$watchdog" || true
+# The log in the foreground: Ctrl-C ends it, and then the trap runs.
+tail -n +1 -F Tolvarn.log || true
 stop
