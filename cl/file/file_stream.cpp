@@ -123,6 +123,18 @@ int64_t file_stream::write(const void* buffer, int64_t count) {
     return system_write(buffer, count);
 }
 
+int64_t file_stream::buffered(const uint8_t*& data) {
+    if (pending_ || !readable_ || buffer_size_ == 0 || write_pos_ != buffer_.get()) return 0;
+    if (read_pos_ == read_end_) {
+        read_pos_ = read_end_ = buffer_.get();
+        const int64_t got = system_read(buffer_.get(), buffer_size_);
+        if (got <= 0) return 0;
+        read_end_ = buffer_.get() + got;
+    }
+    data = read_pos_;
+    return read_end_ - read_pos_;
+}
+
 bool file_stream::truncate() {
     if (!flush()) return false;
     return file_hnd::truncate();

@@ -38,6 +38,16 @@ public:
     bool flush();
     uint32_t buffer_size() const noexcept { return buffer_size_; }
 
+protected:
+    // For line readers of derived classes that scan the buffer instead of reading byte by byte:
+    // the read-ahead bytes not yet delivered, at `data`, after one system read refilled the
+    // buffer if none were held. Answers 0 (the caller then goes through read(), which handles
+    // every case) when a pushed-back byte or write-behind is waiting, the stream is unbuffered or
+    // not readable, or the refill read nothing.
+    int64_t buffered(const uint8_t*& data);
+    // Marks `count` bytes of those that buffered() answered as delivered.
+    void consume(int64_t count) noexcept { read_pos_ += count; }
+
 private:
     // Writes the pending bytes; on failure the unwritten rest stays at the buffer start when
     // `keep_rest`, else it is dropped.

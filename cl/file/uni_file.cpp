@@ -3,6 +3,7 @@
 #include "cl/format/convert.h"
 
 #include <cstring>
+#include <typeinfo>
 
 namespace cl {
 
@@ -28,6 +29,43 @@ constexpr int64_t copy_block = 4096;
 
 bool valid_encoding(uni_file::encoding enc) { return enc >= uni_file::ansi && enc <= uni_file::utf32be; }
 
+// Index of the first LF or CR among `count` bytes, `count` when there is none. Eight bytes at a
+// time: a word holding no byte below 0x0E (the usual case, text) holds neither.
+int64_t find_line_end(const uint8_t* data, int64_t count) {
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    constexpr uint64_t highs = 0x8080808080808080ull;
+    int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, data + i, sizeof word);
+        // Non-zero when some byte is below 0x0E (bytes of 0x80 and above never count).
+        if (((word - ones * 0x0E) & ~word & highs) != 0) break;
+    }
+    while (i < count && (data[i] > '\r' || (data[i] != '\n' && data[i] != '\r'))) ++i;
+    return i;
+}
+
+// Bytes below 0x80 as UTF-16 units, in place (the range forms of std::wstring::append and assign
+// would build a temporary string for every line).
+void append_widened(std::wstring& line, const uint8_t* bytes, std::size_t count) {
+    const std::size_t at = line.size();
+    line.resize(at + count);
+    wchar_t* out = &line[0] + at;
+    for (std::size_t i = 0; i < count; ++i) out[i] = bytes[i];
+}
+
+// The bytes as UTF-16 units when all are below 0x80; false (and `line` undefined) otherwise.
+bool assign_ascii(std::wstring& line, const uint8_t* bytes, std::size_t count) {
+    line.resize(count);
+    wchar_t* out = &line[0];
+    unsigned seen = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        seen |= bytes[i];
+        out[i] = bytes[i];
+    }
+    return seen < 0x80;
+}
+
 bool is_high_surrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool is_low_surrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -41,15 +79,93 @@ void uni_file::clear_read_back() noexcept {
     pending_count_ = pending_next_ = 0;
 }
 
+bool uni_file::scans_buffer() const { return typeid(*this) == typeid(uni_file); }
+
+void uni_file::finish_cr() {
+    uint8_t next;
+    line_end_ = line_end_kind::cr;
+    if (read(&next, 1) >= 1) {
+        if (next == '\n') {
+            line_end_ = line_end_kind::crlf;
+        } else {
+            pushed_back_ = next;
+            pending_ = true;
+        }
+    }
+}
+
+bool uni_file::read_byte_line(std::string& line) {
+    line.clear();
+    for (;;) {
+        const uint8_t* data = nullptr;
+        const int64_t count = buffered(data);
+        if (count == 0) {
+            // A pushed-back byte, the end of the file or a failure: one byte the ordinary way.
+            uint8_t byte;
+            if (read(&byte, 1) < 1) {
+                line_end_ = line_end_kind::none;
+                return !line.empty();
+            }
+            if (byte == '\n') {
+                line_end_ = line_end_kind::lf;
+                return true;
+            }
+            if (byte == '\r') {
+                finish_cr();
+                return true;
+            }
+            line.push_back(static_cast<char>(byte));
+            continue;
+        }
+        const int64_t i = find_line_end(data, count);
+        line.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(i));
+        if (i == count) {
+            consume(count);
+            continue;
+        }
+        const uint8_t end = data[i];
+        consume(i + 1);
+        if (end == '\n') {
+            line_end_ = line_end_kind::lf;
+        } else {
+            finish_cr();
+        }
+        return true;
+    }
+}
+
 bool uni_file::read_line(std::wstring& line) {
+    const bool scan = scans_buffer();
     if (enc_ == ansi) {
-        std::string bytes;
-        const bool result = file_hnd::read_line(bytes);
-        line = widen(bytes);
+        std::string& bytes = line_bytes_;
+        const bool result = scan ? read_byte_line(bytes) : file_hnd::read_line(bytes);
+        // ASCII is the same in every ANSI code page: copied as it is, without a conversion call.
+        if (!assign_ascii(line, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) line = widen(bytes);
         return result;
     }
     line.clear();
+    const bool fast = scan && (enc_ == utf8 || enc_ == utf16le || enc_ == utf16be);
     for (;;) {
+        // Runs of plain characters come straight from the buffer; line ends, multi-byte UTF-8,
+        // characters split across refills and read-back state go through decode_char below.
+        if (fast && !has_pushback_ && !pending_low_) {
+            const uint8_t* data = nullptr;
+            const int64_t count = buffered(data);
+            int64_t i = 0;
+            if (enc_ == utf8) {
+                while (i < count && data[i] < 0x80 && data[i] != '\n' && data[i] != '\r') ++i;
+                append_widened(line, data, static_cast<std::size_t>(i));
+            } else {
+                const bool le = enc_ == utf16le;
+                for (; i + 1 < count; i += 2) {
+                    const wchar_t c = le ? static_cast<wchar_t>(data[i] | (data[i + 1] << 8))
+                                         : static_cast<wchar_t>((data[i] << 8) | data[i + 1]);
+                    if (c == L'\n' || c == L'\r') break;
+                    line.push_back(c);
+                }
+            }
+            consume(i);
+        }
         wchar_t ch;
         if (!decode_char(ch)) {
             line_end_ = line_end_kind::none;
@@ -72,7 +188,7 @@ bool uni_file::read_line(std::wstring& line) {
 }
 
 bool uni_file::read_line(std::string& line) {
-    if (enc_ == ansi) return file_hnd::read_line(line);
+    if (enc_ == ansi) return scans_buffer() ? read_byte_line(line) : file_hnd::read_line(line);
     std::wstring wide;
     const bool result = read_line(wide);
     line = narrow(wide);

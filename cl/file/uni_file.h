@@ -78,6 +78,16 @@ public:
 
 private:
     void clear_read_back() noexcept;
+    // file_hnd::read_line's byte line, scanned in the buffer instead of byte by byte.
+    bool read_byte_line(std::string& line);
+    // After a CR: takes the next byte; an LF completes the line end, anything else waits as the
+    // pushed-back byte.
+    void finish_cr();
+    // Whether the buffer-scanning readers may stand in for read() and decode_char(): only for
+    // this very class, since a derived class may replace either.
+    bool scans_buffer() const;
+
+    std::string line_bytes_;    // a line's bytes before widening, kept to reuse its storage
 
     wchar_t pending_low_ = 0;   // low surrogate still to be returned by decode_char
     wchar_t pending_high_ = 0;  // high surrogate held by encode_char until its low surrogate

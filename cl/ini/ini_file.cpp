@@ -61,6 +61,20 @@ std::wstring header_name(const std::wstring& line) {
 }
 
 bool is_header(const std::wstring& line) { return !line.empty() && line[0] == L'['; }
+
+// equals_argument(header_name(line), folded) without building the name: every lookup compares
+// every header of the file.
+bool header_matches(const std::wstring& line, const std::wstring& folded) {
+    std::size_t end = line.find(L']', 1);
+    if (end > line.size()) end = line.size();
+    std::size_t begin = 1;
+    while (begin < end && is_space(line[begin])) ++begin;
+    while (end > begin && is_space(line[end - 1])) --end;
+    if (end - begin != folded.size()) return false;
+    for (std::size_t i = 0; i < folded.size(); ++i)
+        if (fold(line[begin + i]) != folded[i]) return false;
+    return true;
+}
 bool is_comment(const std::wstring& line) { return !line.empty() && line[0] == L';'; }
 
 void spaces_for_white_space(std::wstring& text) {
@@ -151,7 +165,7 @@ bool ini_file::get_string(const std::wstring& section, const std::wstring& key, 
         strip_leading(line);
         if (line.empty() || is_comment(line)) continue;
         if (is_header(line)) {
-            inside = equals_argument(header_name(line), wanted_section);
+            inside = header_matches(line, wanted_section);
             continue;
         }
         if (!inside || !has_key(line, wanted_key)) continue;
@@ -181,7 +195,7 @@ bool ini_file::read_section(const std::wstring& section, std::vector<std::wstrin
         if (is_header(line)) {
             // Only the first section of the name is read.
             if (found) break;
-            found = equals_argument(header_name(line), wanted);
+            found = header_matches(line, wanted);
             continue;
         }
         if (!found) continue;

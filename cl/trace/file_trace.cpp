@@ -97,12 +97,51 @@ void file_trace::write(const char* text, bool may_defer) {
     delete[] garbage;
 }
 
+void file_trace::local_time(std::uint64_t utc_ticks, SYSTEMTIME& local) {
+    // Time zone bias changes (daylight saving time) happen at whole minutes, so the bias of the
+    // minute is the one GetLocalTime would apply; a change of the time zone settings shows from
+    // the next minute on.
+    constexpr std::uint64_t ticks_per_minute = 600000000;
+    const std::uint64_t minute = utc_ticks / ticks_per_minute;
+    if (minute != bias_minute_) {
+        const std::uint64_t start = minute * ticks_per_minute;
+        FILETIME utc, shifted;
+        utc.dwLowDateTime = static_cast<DWORD>(start);
+        utc.dwHighDateTime = static_cast<DWORD>(start >> 32);
+        if (::FileTimeToLocalFileTime(&utc, &shifted)) {
+            const std::uint64_t l = (static_cast<std::uint64_t>(shifted.dwHighDateTime) << 32) | shifted.dwLowDateTime;
+            bias_ = static_cast<std::int64_t>(l - start);
+        } else {
+            bias_ = 0;
+        }
+        bias_minute_ = minute;
+    }
+    // Only the time of day is shown.
+    const std::uint64_t ms = (utc_ticks + static_cast<std::uint64_t>(bias_)) / 10000 % 86400000;
+    local.wHour = static_cast<WORD>(ms / 3600000);
+    local.wMinute = static_cast<WORD>(ms / 60000 % 60);
+    local.wSecond = static_cast<WORD>(ms / 1000 % 60);
+    local.wMilliseconds = static_cast<WORD>(ms % 1000);
+}
+
 void file_trace::compose_prefix() {
+    SYSTEMTIME now = {};
+    if (time_shown_) {
+        FILETIME utc;
+        ::GetSystemTimeAsFileTime(&utc);
+        const std::uint64_t ticks = (static_cast<std::uint64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime;
+        const std::uint64_t stamp = ticks / 10000;
+        if (stamp == prefix_stamp_) return;
+        prefix_stamp_ = stamp;
+        local_time(ticks, now);
+    } else {
+        // Without the time the prefix never changes.
+        if (prefix_stamp_ == 0) return;
+        prefix_stamp_ = 0;
+    }
     prefix_[0] = '\0';
     std::size_t used = 0;
     if (time_shown_) {
-        SYSTEMTIME now;
-        ::GetLocalTime(&now);
         {
             basic_sformat f(prefix_, sizeof prefix_, time_format_);
             f % now.wHour % now.wMinute % now.wSecond;
@@ -126,6 +165,7 @@ void file_trace::compose_prefix() {
         f % fixed_prefix_;
     }
     prefix_[sizeof prefix_ - 1] = '\0';
+    prefix_length_ = static_cast<int>(std::strlen(prefix_));
 }
 
 // Bytes that `text` takes in the ring: prefixes at line starts, CR LF for a bare LF.
@@ -133,20 +173,24 @@ std::int64_t file_trace::expanded_size(const char* text, int length, int prefix_
     std::int64_t size = overflow_ ? overflow_mark_size : 0;
     bool start = at_line_start_ || overflow_;
     char prev = start ? 0 : last_char_;
-    for (int i = 0; i < length; ++i) {
+    const char* p = text;
+    const char* const end = text + length;
+    while (p < end) {
         if (start) {
             size += prefix_length;
             start = false;
         }
-        const char c = text[i];
-        if (c == '\n') {
-            size += prev == '\r' ? 1 : 2;
-            start = true;
-            prev = 0;
-        } else {
-            ++size;
-            prev = c;
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!lf) {
+            size += end - p;
+            break;
         }
+        size += lf - p;
+        const char before = lf > p ? lf[-1] : prev;
+        size += before == '\r' ? 1 : 2;
+        start = true;
+        prev = 0;
+        p = lf + 1;
     }
     return size;
 }
@@ -158,7 +202,7 @@ void file_trace::write_locked(const char* text, bool may_defer, char*& garbage) 
 
     // The prefix first: the size check below counts the bytes the text really takes.
     compose_prefix();
-    const int prefix_length = static_cast<int>(std::strlen(prefix_));
+    const int prefix_length = prefix_length_;
     std::int64_t need = expanded_size(text, length, prefix_length);
 
     if (need + held_ >= capacity_ || held_ >= threshold_) flush_locked(may_defer);
@@ -186,7 +230,9 @@ void file_trace::write_locked(const char* text, bool may_defer, char*& garbage) 
 
     int begin = 0;
     for (int i = 0; i < length; ++i) {
-        if (text[i] != '\n') continue;
+        const void* lf = std::memchr(text + i, '\n', static_cast<std::size_t>(length - i));
+        if (!lf) break;
+        i = static_cast<int>(static_cast<const char*>(lf) - text);
         if (at_line_start_) {
             append(prefix_, prefix_length);
             at_line_start_ = false;
@@ -259,7 +305,11 @@ void file_trace::grow(char*& garbage) {
 void file_trace::arm_timer(int delay) {
     // A closed trace's callback would not flush; not arming also lets the destructor stop the
     // timer for good.
-    if (closed_ || !timer_.active()) return;
+    // An armed handle keeps its schedule (set_timer would leave it alone): asking the handle
+    // spares every log call the service's lock. A one-shot handle is disarmed before its
+    // callback runs, and the callback flushes under this trace's lock, so text written while the
+    // handle reads armed is never left behind.
+    if (closed_ || !timer_.active() || flush_timer_.armed()) return;
     timer_.set_timer(flush_timer_, flush_callback_, delay, timer_once, false);
 }
 

@@ -72,6 +72,36 @@ TEST_F(FileTrace, OneWriteOfTwoLinesGivesTwoLinesWithOnePrefix) {
     EXPECT_EQ(trace.file_size(), static_cast<std::int64_t>(log.size()));
 }
 
+TEST_F(FileTrace, PrefixShowsTheLocalTimeOfEachWrite) {
+    // The prefix is composed again only when the millisecond changes: writes in a row, some in
+    // the same millisecond and some apart, each carry the local time at which they were made.
+    cl::file_trace trace(timer_);
+    trace.set_file_name(log_);
+    auto ms_of_day = [](const SYSTEMTIME& t) {
+        return ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+    };
+    std::vector<std::pair<int, int>> windows;
+    for (int i = 0; i < 60; ++i) {
+        SYSTEMTIME before, after;
+        ::GetLocalTime(&before);
+        trace.write(("line " + std::to_string(i) + "\n").c_str(), true);
+        ::GetLocalTime(&after);
+        windows.emplace_back(ms_of_day(before), ms_of_day(after));
+        if (i % 3 == 0) ::Sleep(i % 2 ? 1 : 7);
+    }
+    trace.flush(true);
+    const std::vector<std::string> lines = log_lines(read_file(log_));
+    ASSERT_EQ(lines.size(), windows.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_TRUE(has_prefix(lines[i])) << lines[i];
+        const int stamp = ((std::stoi(lines[i].substr(0, 2)) * 60 + std::stoi(lines[i].substr(2, 2))) * 60 +
+                           std::stoi(lines[i].substr(4, 2))) * 1000 + std::stoi(lines[i].substr(7, 3));
+        if (windows[i].second < windows[i].first) continue;  // midnight passed
+        EXPECT_GE(stamp, windows[i].first) << lines[i];
+        EXPECT_LE(stamp, windows[i].second) << lines[i];
+    }
+}
+
 TEST_F(FileTrace, LineEndsAndContinuation) {
     struct {
         std::vector<const char*> writes;

@@ -1,0 +1,119 @@
+// Detection latency of the real tolvarn.exe: a watched program (a copy of sleeper.exe) with
+// interval=1 and a call line that starts it again is ended N times (default 50), at varying points
+// of the check period. For each end it measures
+//   - detection: from the end (local time taken right before TerminateProcess) to the time stamp
+//     of the "Program ... is no longer running." line (the line's own stamp: the log reaches the
+//     disk about one second later); goal at most interval + 100 ms;
+//   - restart: from that line's stamp to the creation time of the new process
+//     (GetProcessTimes); goal at most 50 ms.
+//
+// Usage: latency_bench [ends, default 50]
+#include "bench/bench_util.h"
+#include "bench/core/watchdog_run.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::wstring watched = L"lat_sleeper.exe";
+const std::string missing_line = "Program lat_sleeper.exe is no longer running.";
+
+// Stamps of the "no longer running" lines in log order.
+std::vector<long long> detection_stamps(const bench::watchdog_run& run) {
+    std::vector<long long> stamps;
+    for (const std::string& line : run.log_lines())
+        if (line.size() > 11 && line.compare(11, std::string::npos, missing_line) == 0) stamps.push_back(bench::stamp_ms(line));
+    return stamps;
+}
+
+// Waits up to `timeout_ms` for a process named `watched` other than `old_id`; answers its id or 0.
+DWORD wait_for_new_process(DWORD old_id, DWORD timeout_ms) {
+    const DWORD start = ::GetTickCount();
+    do {
+        for (DWORD id : bench::find_processes(watched))
+            if (id != old_id) return id;
+        ::Sleep(1);
+    } while (::GetTickCount() - start < timeout_ms);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int ends = argc > 1 ? std::atoi(argv[1]) : 50;
+    bench::watchdog_run run;
+    if (!run.ok() || !run.copy(L"sleeper.exe", watched)) {
+        std::printf("cannot prepare the folder (tolvarn.exe and sleeper.exe must be beside this program)\n");
+        return 1;
+    }
+    run.write_ini("[tolvarn]\r\n\r\n[lat_sleeper.exe]\r\ninterval=1\r\ncall=\"" + bench::utf8(run.dir()) +
+                  "lat_sleeper.exe\"\r\n");
+    if (!run.start_watchdog()) return 1;
+    // The first check finds the program missing and starts it.
+    DWORD current = wait_for_new_process(0, 30000);
+    if (!current) {
+        std::printf("the watchdog did not start the watched program\n");
+        return 1;
+    }
+
+    // That first line reaches the file about a second later: the ends below must not count it.
+    for (DWORD waited = 0; detection_stamps(run).empty() && waited < 10000; waited += 20) ::Sleep(20);
+
+    std::vector<double> detection, restart;
+    unsigned seed = 12345;
+    int failures = 0;
+    for (int i = 0; i < ends; ++i) {
+        // The end falls anywhere in the second-long period.
+        seed = seed * 1103515245u + 12345u;
+        ::Sleep(150 + (seed >> 16) % 700);
+        const std::size_t lines_before = detection_stamps(run).size();
+
+        HANDLE h = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, current);
+        if (!h) {
+            ++failures;
+            current = wait_for_new_process(current, 5000);
+            continue;
+        }
+        FILETIME end_time;
+        ::GetSystemTimeAsFileTime(&end_time);
+        ::TerminateProcess(h, 1);
+        ::WaitForSingleObject(h, 10000);
+        ::CloseHandle(h);
+        const long long end_ms = bench::local_ms_of_day(end_time);
+
+        const DWORD next = wait_for_new_process(current, 10000);
+        long long created_ms = -1;
+        if (next) {
+            HANDLE p = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, next);
+            FILETIME created, exited, kernel, user;
+            if (p && ::GetProcessTimes(p, &created, &exited, &kernel, &user)) created_ms = bench::local_ms_of_day(created);
+            if (p) ::CloseHandle(p);
+        }
+        // The line reaches the file about a second after it was written.
+        std::vector<long long> stamps;
+        const DWORD wait_start = ::GetTickCount();
+        while ((stamps = detection_stamps(run)).size() <= lines_before && ::GetTickCount() - wait_start < 10000) ::Sleep(20);
+        if (!next || created_ms < 0 || stamps.size() <= lines_before) {
+            ++failures;
+            current = next;
+            continue;
+        }
+        const long long line_ms = stamps[lines_before];
+        detection.push_back(static_cast<double>(bench::ms_between(end_ms, line_ms)));
+        restart.push_back(static_cast<double>(bench::ms_between(line_ms, created_ms)));
+        current = next;
+    }
+    run.stop();
+
+    std::printf("detection latency of tolvarn.exe, interval=1, %d ends (%d not measured)\n", ends, failures);
+    std::printf("  end -> \"no longer running\" line   median %6.0f ms  max %6.0f ms  (goal <= 1100 ms)\n",
+                bench::median(detection), bench::maximum(detection));
+    std::printf("  line -> restarted process         median %6.0f ms  max %6.0f ms  (goal <= 50 ms)\n",
+                bench::median(restart), bench::maximum(restart));
+    return failures == 0 ? 0 : 2;
+}
