@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+namespace tolvarn {
+
 namespace {
 
 bool is_ascii_space(wchar_t c) {
@@ -55,3 +57,5 @@ std::size_t find_option(const wchar_t* text, const wchar_t* option) {
     }
     return std::wstring::npos;
 }
+
+}  // namespace tolvarn

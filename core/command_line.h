@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+namespace tolvarn {
+
 // The text behind the program name of `command_line`: the program name ends at the first
 // white-space character (iswspace) outside a double-quoted stretch, and the text after that
 // one character is returned, as a pointer into the same buffer. A line without such white
@@ -19,3 +21,5 @@ const wchar_t* skip_program_name(const wchar_t* command_line);
 // is followed by the end of the text, a character of code 128 or above, or an ASCII
 // character that is not a letter. A null text or an empty option is never found.
 std::size_t find_option(const wchar_t* text, const wchar_t* option);
+
+}  // namespace tolvarn

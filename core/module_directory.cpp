@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace tolvarn {
+
 namespace {
 
 // No Windows path is longer than 32767 characters, so doubling from 260 stops at 33280; a
@@ -41,3 +43,5 @@ std::wstring directory_part(const std::wstring& path) {
     if (directory.back() != L'\\') directory += L'\\';
     return directory;
 }
+
+}  // namespace tolvarn

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace tolvarn {
+
 // Full path of the running executable (GetModuleFileNameW); the buffer grows from 260
 // characters by doubling until the path fits, so long paths are never cut. Empty when the
 // call fails.
@@ -24,3 +26,5 @@ std::wstring module_directory();
 // `path` cut after its last backslash or colon (kept), with a backslash appended when the
 // result is not empty and lacks one. A path with neither character gives the empty text.
 std::wstring directory_part(const std::wstring& path);
+
+}  // namespace tolvarn

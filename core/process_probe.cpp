@@ -7,6 +7,8 @@
 
 #include <cwchar>
 
+namespace tolvarn {
+
 #ifdef _WIN64
 // Tool Help checks dwSize against its own record size; the wide record is 568 bytes on x64.
 static_assert(sizeof(PROCESSENTRY32W) == 568, "unexpected PROCESSENTRY32W layout");
@@ -49,3 +51,5 @@ std::wstring parent_process_name() {
     }
     return std::wstring();
 }
+
+}  // namespace tolvarn

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace tolvarn {
+
 // Empties `list`, then appends the executable file name (szExeFile, without directory) of
 // every process of a new snapshot, in snapshot order, duplicates kept. False only when no
 // snapshot could be taken; a snapshot whose first record cannot be read gives true and an
@@ -15,3 +17,5 @@ bool get_process_list(std::vector<std::wstring>& list);
 // The executable file name of the process that created this one, or the empty text when it is
 // unknown (no snapshot, or the parent has ended and its id is gone).
 std::wstring parent_process_name();
+
+}  // namespace tolvarn

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace tolvarn {
+
 namespace {
 
 // The C locale's toupper: only 'a'..'z' change. Written out rather than calling towupper,
@@ -40,3 +42,5 @@ std::int32_t parse_int(std::wstring_view text) {
     // Two's complement reinterpretation: -1 comes back as 0xFFFFFFFF when stored unsigned.
     return static_cast<std::int32_t>(value);
 }
+
+}  // namespace tolvarn

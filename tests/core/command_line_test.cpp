@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace tolvarn;
+
 namespace {
 
 constexpr std::size_t none = std::wstring::npos;

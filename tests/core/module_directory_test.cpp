@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace tolvarn;
+
 namespace {
 
 // A stand-in for GetModuleFileNameW holding `path`: copies what fits and returns the buffer

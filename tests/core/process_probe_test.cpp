@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 
+using namespace tolvarn;
+
 namespace {
 
 // Polls `condition` until it holds or a generous deadline passes.

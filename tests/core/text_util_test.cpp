@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+using namespace tolvarn;
+
 namespace {
 
 TEST(parse_int, table) {
