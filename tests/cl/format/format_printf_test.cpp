@@ -40,19 +40,19 @@ std::uint64_t pick_value(generator& g) {
 std::string make_format(generator& g, char conv, bool wide_int) {
     const char* flags = conv == 'd' ? "-+ 0" : (conv == 'x' || conv == 'o') ? "-0#" : "-0";
     const bool precision = g.below(2) != 0;
-    std::string spec = "<%";
+    std::string placeholder = "<%";
     for (const char* f = flags; *f; ++f) {
         // printf's '#' with 'o' raises the precision to show a leading 0; the engine adds a prefix
         // in front of the precision's zeros instead, so the two differ only there.
         if (*f == '#' && conv == 'o' && precision) continue;
-        if (g.below(3) == 0) spec += *f;
+        if (g.below(3) == 0) placeholder += *f;
     }
-    if (g.below(2)) spec += std::to_string(1 + g.below(30));
-    if (precision) spec += "." + std::to_string(1 + g.below(30));
-    if (wide_int) spec += "ll";
-    spec += conv;
-    spec += '>';
-    return spec;
+    if (g.below(2)) placeholder += std::to_string(1 + g.below(30));
+    if (precision) placeholder += "." + std::to_string(1 + g.below(30));
+    if (wide_int) placeholder += "ll";
+    placeholder += conv;
+    placeholder += '>';
+    return placeholder;
 }
 
 std::wstring ascii_wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
