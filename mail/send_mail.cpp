@@ -37,7 +37,8 @@ bool address_steps(mail_message& mail, const wchar_t* name, const std::vector<st
 
 void send_mail(const std::wstring& smtp_server, const std::wstring& smtp_username, const std::wstring& smtp_password,
                const std::wstring& from, const std::vector<std::wstring>& to, const std::vector<std::wstring>& cc,
-               const std::wstring& subject, const std::wstring& body, const std::vector<std::wstring>& attachments) {
+               const std::wstring& subject, const std::wstring& body, const std::vector<std::wstring>& attachments,
+               const smtp_transport& transport) {
     mail_message mail;
 
     if (!header_step(mail, L"from", from, L"E-mail error setting 'from' value to %?.\n")) return;
@@ -54,7 +55,8 @@ void send_mail(const std::wstring& smtp_server, const std::wstring& smtp_usernam
 
     for (const std::wstring& path : attachments) add_file_attachment(mail, path, path_file_name(path));
 
-    const HRESULT result = mail.ready ? configure_and_send(mail, smtp_server, smtp_username, smtp_password) : E_FAIL;
+    const HRESULT result =
+        mail.ready ? configure_and_send(mail, smtp_server, smtp_username, smtp_password, transport) : E_FAIL;
     if (FAILED(result)) {
         cl::trace_write(&cl::g_trace_out, (cl::format("Sending e-mail failed with result code 0x%x\n") %
                                            static_cast<unsigned long>(result))
