@@ -6,6 +6,8 @@
 #include "mail/send_mail.h"
 #include "support/support.h"
 
+#include "cl/base/unique_handle.h"
+
 #include <cstdlib>
 #include <sstream>
 
@@ -274,6 +276,101 @@ TEST_F(SendMail, HeaderNamesInAnyLetterCase) {
     cdo_configure(record.c_str(), L"", 0);
     tolvarn::mail_message mail;
     EXPECT_EQ(E_INVALIDARG, tolvarn::set_header(mail, tolvarn::make_bstr(L"to").get(), tolvarn::make_bstr(L" a@b").get()));
+}
+
+// Registry keys under HKEY_CLASSES_ROOT, deleted at the end.
+struct class_keys {
+    std::vector<std::wstring> names;
+    ~class_keys() {
+        for (const std::wstring& name : names) ::RegDeleteKeyW(HKEY_CLASSES_ROOT, name.c_str());
+    }
+};
+
+// Each attachment as "name type bytes" (count and hash), in order.
+std::vector<std::string> attachments_of(const std::string& record) {
+    std::vector<std::string> out;
+    int field = 0;
+    for (const std::string& line : split(record, '\n')) {
+        if (line.rfind("atts Add", 0) == 0) out.emplace_back(), field = 0;
+        if (line.rfind("field put_Value attachment; filename=\"", 0) == 0 && ++field)
+            out.back() = line.substr(38, line.size() - 39);
+        else if (line.rfind("field put_Value ", 0) == 0 && field == 1 && ++field)
+            out.back() += " " + line.substr(16);
+        if (line.rfind("att.stream Write ", 0) == 0) out.back() += " " + line.substr(17);
+    }
+    return out;
+}
+
+TEST_F(SendMail, AttachmentsTheirBytesAndContentTypes) {
+    const std::wstring long_type = L"application/x-" + std::wstring(300, L'l');
+    const DWORD number = 7;
+    const struct {
+        const wchar_t* key;
+        DWORD type;
+        const void* data;
+        std::size_t bytes;
+    } keys[] = {
+        {L".zzs", REG_SZ, L"application/x-test", sizeof L"application/x-test"},
+        {L".zze", REG_EXPAND_SZ, L"application/%x-expand%", sizeof L"application/%x-expand%"},  // not expanded
+        {L".zzn", REG_SZ, L"text/x-two\0\0", sizeof L"text/x-two\0\0"},                     // NULs removed
+        {L".zzl", REG_SZ, long_type.c_str(), (long_type.size() + 1) * sizeof(wchar_t)},
+        {L".zzd", REG_DWORD, &number, sizeof number},  // not a string
+        {L".zzz", REG_SZ, L"", sizeof L""},
+    };
+    class_keys made;
+    for (const auto& k : keys) {
+        made.names.push_back(k.key);
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CLASSES_ROOT, k.key, L"Content Type", k.type, k.data,
+                                                   static_cast<DWORD>(k.bytes)));
+    }
+    std::string bytes(0x100001, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    ASSERT_TRUE(::CreateDirectoryW(path(L"dir.q1").c_str(), nullptr) && ::CreateDirectoryW(path(L"dir.d").c_str(), nullptr));
+    for (const wchar_t* name : {L"b.zzs", L"c.ZZS", L"d.zze", L"e.zzn", L"f.zzl", L"g.zzd", L"h.zzz", L"DATA.Qqx9",
+                                L"noext", L"dir.d\\plain", L"dir.d\\a.txt", L"colon.txt", L"locked.txt", L"denied.txt"})
+        ASSERT_TRUE(ts::write_file(path(name), "x"));
+    ASSERT_TRUE(ts::write_file(path(L"empty.txt"), "") && ts::write_file(path(L"exact.q1"), bytes.substr(0, 0x100000)) &&
+                ts::write_file(path(L"cut.q1"), bytes));
+    // Held without sharing by this process; held open for writing by another process.
+    cl::unique_file_handle locked(::CreateFileW(path(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    cl::unique_file_handle writer(::CreateFileW(path(L"denied.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                &inherit, OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION holder = {};
+    std::wstring command = L"\"" + ts::build_dir() + L"sleeper.exe\" --exit-after-ms 60000";
+    ASSERT_TRUE(locked && writer && ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                                     &startup, &holder));
+    writer.reset();
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ::SetCurrentDirectoryW(path(L"").c_str());
+
+    mail m;
+    for (const wchar_t* name : {L"empty.txt", L"exact.q1", L"cut.q1", L"missing.txt", L"dir.q1", L"locked.txt",
+                                L"denied.txt", L"b.zzs", L"c.ZZS", L"d.zze", L"e.zzn", L"f.zzl", L"g.zzd", L"h.zzz",
+                                L"DATA.Qqx9", L"noext", L"dir.d\\plain", L"dir.d/a.txt"})
+        m.attachments.push_back(path(name));
+    m.attachments.push_back(L"");
+    m.attachments.push_back(path(L"").substr(0, 2) + L"colon.txt");  // "X:name": the current folder of drive X
+    const std::string record = send(m);
+    ::SetCurrentDirectoryW(previous);
+    ::TerminateProcess(holder.hProcess, 0);
+    ::WaitForSingleObject(holder.hProcess, 30000);
+    ::CloseHandle(holder.hProcess);
+    ::CloseHandle(holder.hThread);
+
+    const std::string x = " bytes:1:fd0c5087", mib = " bytes:1048576:0af27718";
+    const std::vector<std::string> expected = {
+        "empty.txt text/plain bytes:0:811c9dc5", "exact.q1 application/q1" + mib, "cut.q1 application/q1" + mib,
+        "b.zzs application/x-test" + x, "c.ZZS application/x-test" + x, "d.zze application/%x-expand%" + x,
+        "e.zzn text/x-two" + x, "f.zzl " + ts::utf8(long_type) + x, "g.zzd application/zzd" + x,
+        "h.zzz application/zzz" + x, "DATA.Qqx9 application/Qqx9" + x, "noext application/octet-stream" + x,
+        "plain application/octet-stream" + x, "dir.d/a.txt text/plain" + x, "colon.txt text/plain" + x};
+    EXPECT_EQ(expected, attachments_of(record));
+    EXPECT_NE(std::string::npos, record.find("msg Send\n"));
+    EXPECT_EQ(std::vector<std::string>(), log());
 }
 
 }  // namespace
