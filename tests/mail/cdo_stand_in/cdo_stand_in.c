@@ -1,115 +1,95 @@
-/* The recording CDO stand-in (see README.md). Written in C against the platform's cdosys.h: every
-   vtable is the platform's own struct filled by designated initialisers, so the compiler puts each
-   implemented method in its slot and checks its signature; the other slots get `unexpected`. */
+/* The recording CDO stand-in (README.md). C against the platform's cdosys.h: every vtable is the
+   platform's own struct filled by designated initialisers, so the compiler puts each implemented
+   method in its slot and checks its signature; every other slot gets `unexpected`. */
 #include "cdo_stand_in.h"
 
 #include <ole2.h>
 #include <oaidl.h>
 #include <ocidl.h>
 #include <cdosys.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <wchar.h>
 
-#ifndef _WIN64
-#error "the shared `unexpected` slot relies on the x64 calling convention"
-#endif
+_Static_assert(sizeof(void*) == 8, "the shared `unexpected` slot relies on the x64 calling convention");
 
 static const GUID ids[4] = {/* CLSID_Message, CLSID_Configuration, IID_IMessage, IID_IConfiguration */
     {0xCD000001, 0x8B95, 0x11D1, {0x82, 0xDB, 0x00, 0xC0, 0x4F, 0xB1, 0x62, 0x5D}},
     {0xCD000002, 0x8B95, 0x11D1, {0x82, 0xDB, 0x00, 0xC0, 0x4F, 0xB1, 0x62, 0x5D}},
     {0xCD000020, 0x8B95, 0x11D1, {0x82, 0xDB, 0x00, 0xC0, 0x4F, 0xB1, 0x62, 0x5D}},
     {0xCD000022, 0x8B95, 0x11D1, {0x82, 0xDB, 0x00, 0xC0, 0x4F, 0xB1, 0x62, 0x5D}}};
-
-static wchar_t record_path[MAX_PATH], fault_call[64];
+static wchar_t record_path[MAX_PATH], fault_call[64], line[1 << 16];
+static int used, from_file; /* from_file: loaded as a DLL, the settings come from cdo_stand_in.cfg */
 static HRESULT fault_result;
 static DWORD send_delay;
 static LONG calls, live;
-static int from_file; /* loaded as a DLL: the settings come from cdo_stand_in.cfg */
 
-/* ---- the record: one line per call, built here and appended with one write ---- */
-static wchar_t text[1 << 16];
-static size_t used;
-
-static void add(const wchar_t* s, size_t n) {
-    n = n < sizeof text / sizeof *text - 2 - used ? n : sizeof text / sizeof *text - 2 - used;
-    wmemcpy(text + used, s, n);
-    used += n;
+static void add(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int n = _vsnwprintf(line + used, sizeof line / sizeof *line - 2 - used, format, args);
+    used += n > 0 ? n : 0;
+    va_end(args);
 }
 
-static void write_line(void) {
-    static char bytes[sizeof text * 2];
+static void write_line(void) { /* UTF-8, appended with one write */
+    static char bytes[sizeof line * 2];
     DWORD done;
-    text[used++] = L'\n';
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, (int)used, bytes, sizeof bytes, NULL, NULL);
-    HANDLE file = CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
-    if (record_path[0] && file != INVALID_HANDLE_VALUE) WriteFile(file, bytes, (DWORD)n, &done, NULL), CloseHandle(file);
+    line[used++] = L'\n';
+    const int n = WideCharToMultiByte(CP_UTF8, 0, line, used, bytes, sizeof bytes, NULL, NULL);
+    HANDLE file = CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, 0);
+    if (file != INVALID_HANDLE_VALUE) WriteFile(file, bytes, (DWORD)n, &done, NULL), CloseHandle(file);
     used = 0;
 }
 
-/* A value: a BSTR as its text (the configuration namespace shortened to "cdo:"; "\\", "\n", "\r"
-   and "\xHH" for control characters), else tagged with its type. */
+/* A BSTR as its text ("\n", "\r" for line breaks; the configuration namespace as "cdo:"), other
+   values tagged with their type; a byte array as its count and FNV-1a hash (1 MiB in one line). */
 static void add_value(const VARIANT* v) {
-    static const wchar_t ns[] = L"http://schemas.microsoft.com/cdo/configuration/";
-    wchar_t t[64];
-    int n = 0;
+    const wchar_t* s = V_BSTR(v);
+    SYSTEMTIME t = {0};
+    LONG low = 0, high = -1;
+    unsigned char* bytes;
+    unsigned hash = 2166136261u;
     if (V_VT(v) == VT_BSTR) {
-        const wchar_t* s = V_BSTR(v) ? V_BSTR(v) : L"";
-        size_t size = SysStringLen(V_BSTR(v)), skip = size >= 47 && !wcsncmp(s, ns, 47) ? 47 : 0;
-        if (skip) add(L"cdo:", 4);
-        for (size_t i = skip; i < size; ++i) {
-            if (s[i] == L'\\' || s[i] == L'\n' || s[i] == L'\r') add(s[i] == L'\\' ? L"\\\\" : s[i] == L'\n' ? L"\\n" : L"\\r", 2);
-            else if (s[i] < 0x20) add(t, (size_t)_snwprintf(t, 8, L"\\x%02x", s[i]));
-            else add(s + i, 1);
-        }
+        UINT i = s && !wcsncmp(s, L"http://schemas.microsoft.com/cdo/configuration/", 47) ? (add(L"cdo:"), 47) : 0;
+        for (; i < SysStringLen(V_BSTR(v)); ++i) add(s[i] == L'\n' ? L"\\n" : s[i] == L'\r' ? L"\\r" : L"%lc", s[i]);
     } else if (V_VT(v) == VT_I4 || V_VT(v) == VT_BOOL) {
-        n = _snwprintf(t, 63, V_VT(v) == VT_I4 ? L"i4:%ld" : L"bool:%ld", V_VT(v) == VT_I4 ? V_I4(v) : V_BOOL(v));
-    } else if (V_VT(v) == VT_DATE) {
-        SYSTEMTIME d = {0};
-        VariantTimeToSystemTime(V_DATE(v), &d);
-        n = _snwprintf(t, 63, L"date:%04u-%02u-%02u %02u:%02u:%02u", d.wYear, d.wMonth, d.wDay, d.wHour, d.wMinute, d.wSecond);
+        add(V_VT(v) == VT_I4 ? L"i4:%ld" : L"bool:%ld", V_VT(v) == VT_I4 ? V_I4(v) : V_BOOL(v));
+    } else if (V_VT(v) == VT_DATE && VariantTimeToSystemTime(V_DATE(v), &t)) {
+        add(L"date:%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     } else if (V_VT(v) == (VT_ARRAY | VT_UI1) && SafeArrayGetDim(V_ARRAY(v)) == 1) {
-        /* The count and an FNV-1a hash of the bytes keep a 1 MiB attachment to one short line. */
-        LONG low = 0, high = -1;
-        unsigned char* bytes;
-        unsigned hash = 2166136261u;
-        SafeArrayGetLBound(V_ARRAY(v), 1, &low);
-        SafeArrayGetUBound(V_ARRAY(v), 1, &high);
+        SafeArrayGetLBound(V_ARRAY(v), 1, &low), SafeArrayGetUBound(V_ARRAY(v), 1, &high);
         if (SUCCEEDED(SafeArrayAccessData(V_ARRAY(v), (void**)&bytes))) {
-            for (LONG i = 0; i <= high - low; ++i) hash = (hash ^ bytes[i]) * 16777619u;
+            for (LONG k = 0; k <= high - low; ++k) hash = (hash ^ bytes[k]) * 16777619u;
             SafeArrayUnaccessData(V_ARRAY(v));
         }
-        n = _snwprintf(t, 63, low ? L"bytes:%ld:%08x:from%ld" : L"bytes:%ld:%08x", high - low + 1, hash, low);
+        add(low ? L"bytes:%ld:%08x:from%ld" : L"bytes:%ld:%08x", high - low + 1, hash, low);
     } else {
-        n = _snwprintf(t, 63, L"vt%u", V_VT(v));
+        add(L"vt%u", V_VT(v));
     }
-    add(t, n > 0 ? (size_t)n : 0);
 }
 
-/* Records "<object> <method>[ <value or text>]" and answers the fault for this call: the configured
-   result when the call's number in its message or its method name is the configured one, else 0. */
-static HRESULT call(const wchar_t* object, const wchar_t* method, const VARIANT* value, const wchar_t* arg) {
+/* Records "<object> <method>[ <value or text>][ -> fault]" and answers the fault for this call: the
+   configured result when its number in the message or its method name is the configured one. */
+static HRESULT call(const wchar_t* object, const wchar_t* method, const VARIANT* value, const wchar_t* text) {
     const LONG number = InterlockedIncrement(&calls);
     const HRESULT fault = fault_result && (!wcscmp(fault_call, method) || _wtol(fault_call) == number) ? fault_result : 0;
-    wchar_t t[40];
-    add(object, wcslen(object)), add(L" ", 1), add(method, wcslen(method));
-    if (value || arg) add(L" ", 1);
+    add(L"%ls %ls%ls%ls", object, method, value || text ? L" " : L"", text ? text : L"");
     if (value) add_value(value);
-    if (arg) add(arg, wcslen(arg));
-    if (fault) add(t, (size_t)_snwprintf(t, 39, L" -> 0x%08lX", (unsigned long)fault));
+    if (fault) add(L" -> 0x%08lX", (unsigned long)fault);
     write_line();
     return fault;
 }
 
-/* ---- objects: one struct for every interface; the vtable tells them apart ---- */
+/* One struct for the objects of every interface; the vtable tells them apart. The four objects of a
+   message (msg, cfg and their fields) record their release and how many objects are left. */
 typedef struct object {
     const void* vtbl;
     LONG refs;
-    int log_release; /* the four objects a message holds: their release (and what is left) is recorded */
+    int log_release;
     wchar_t name[24];
 } object;
 #define NAME(self) (((object*)(self))->name)
-
 static IMessageVtbl message_vtbl;
 static IConfigurationVtbl configuration_vtbl;
 static IBodyPartVtbl part_vtbl;
@@ -126,41 +106,33 @@ static HRESULT WINAPI query_interface(object* o, REFIID iid, void** out) {
 static ULONG WINAPI add_ref(object* o) { return (ULONG)InterlockedIncrement(&o->refs); }
 static ULONG WINAPI release(object* o) {
     const LONG refs = InterlockedDecrement(&o->refs), left = refs ? live : InterlockedDecrement(&live);
-    wchar_t t[48];
-    if (!refs && o->log_release) add(t, (size_t)_snwprintf(t, 47, L"~%ls %ld", o->name, left)), write_line();
+    if (!refs && o->log_release) add(L"~%ls %ld", o->name, left), write_line();
     if (!refs) free(o);
     return (ULONG)refs;
 }
 
-/* Every slot the product does not use. x64 has one calling convention, in which the caller owns
-   and cleans the stack and `this` comes first, in a register; every method of these interfaces
-   answers an HRESULT. So a function that reads only `this` and answers an HRESULT fits any slot.
-   The call is recorded, so that a test sees it. */
+/* Every slot the product does not use. x64 has one calling convention, in which the caller cleans
+   the stack and `this` comes first, in a register, and every method of these interfaces answers an
+   HRESULT: so a function that reads only `this` and answers an HRESULT fits any of these slots. */
 static HRESULT WINAPI unexpected(object* o) {
     const HRESULT fault = call(o->name, L"unexpected", NULL, NULL);
     return fault ? fault : E_NOTIMPL;
 }
 
-/* A call that hands out a new object named `name` + `suffix`: recorded, faulted, or made. */
+/* A call that hands out a new object named `name` + `suffix`: recorded, then faulted or made. */
 static HRESULT hand_out(const wchar_t* caller, const wchar_t* method, const VARIANT* value, const void* vtbl,
                         const wchar_t* name, const wchar_t* suffix, void** out) {
     const HRESULT fault = call(caller, method, value, NULL);
     object* o = fault ? NULL : calloc(1, sizeof *o);
     if ((*out = o)) {
         *o = (object){vtbl, 1, !wcscmp(name, L"msg") || !wcscmp(name, L"cfg"), {0}};
-        _snwprintf(o->name, 23, L"%ls%ls", name, suffix);
-        InterlockedIncrement(&live);
+        _snwprintf(o->name, 23, L"%ls%ls", name, suffix), InterlockedIncrement(&live);
     }
     return fault ? fault : o ? S_OK : E_OUTOFMEMORY;
 }
 
-static VARIANT text_value(BSTR s) {
-    VARIANT v;
-    V_VT(&v) = VT_BSTR, V_BSTR(&v) = s;
-    return v;
-}
-#define PUT_TEXT(type, prefix, m) \
-    static HRESULT WINAPI prefix##_##m(type* self, BSTR s) { VARIANT v = text_value(s); return call(NAME(self), L"" #m, &v, NULL); }
+#define PUT_TEXT(type, prefix, m) static HRESULT WINAPI prefix##_##m(type* self, BSTR s) { \
+        VARIANT v = {.vt = VT_BSTR, .bstrVal = s}; return call(NAME(self), L"" #m, &v, NULL); }
 PUT_TEXT(IMessage, message, put_BCC) PUT_TEXT(IMessage, message, put_CC) PUT_TEXT(IMessage, message, put_FollowUpTo)
 PUT_TEXT(IMessage, message, put_From) PUT_TEXT(IMessage, message, put_ReplyTo) PUT_TEXT(IMessage, message, put_Subject)
 PUT_TEXT(IMessage, message, put_To) PUT_TEXT(IMessage, message, put_TextBody) PUT_TEXT(IBodyPart, part, put_Charset)
@@ -179,7 +151,7 @@ static HRESULT WINAPI message_put_Configuration(IMessage* self, IConfiguration* 
 }
 static HRESULT WINAPI message_Send(IMessage* self) {
     const HRESULT fault = call(NAME(self), L"Send", NULL, NULL);
-    if (send_delay) Sleep(send_delay), add(L"msg Send done", 13), write_line();
+    if (send_delay) Sleep(send_delay), add(L"msg Send done"), write_line();
     return fault;
 }
 static HRESULT WINAPI part_GetDecodedContentStream(IBodyPart* self, _Stream** out) {
@@ -216,18 +188,17 @@ static FieldVtbl field_vtbl = {UNKNOWN, .put_Value = field_put_Value};
 static _StreamVtbl stream_vtbl = {UNKNOWN, .put_Type = stream_put_Type, .Write = stream_Write, .Flush = stream_Flush};
 
 static void fill_unset_slots(void) {
-    void* const tables[] = {&message_vtbl, &configuration_vtbl, &part_vtbl, &parts_vtbl, &fields_vtbl, &field_vtbl, &stream_vtbl};
+    void* const tables[] = {&message_vtbl, &configuration_vtbl, &part_vtbl, &parts_vtbl, &fields_vtbl, &field_vtbl,
+                            &stream_vtbl};
     const size_t sizes[] = {sizeof message_vtbl, sizeof configuration_vtbl, sizeof part_vtbl, sizeof parts_vtbl,
                             sizeof fields_vtbl, sizeof field_vtbl, sizeof stream_vtbl};
-    for (size_t t = 0; t < sizeof tables / sizeof *tables; ++t)
-        for (void** slot = tables[t]; (char*)slot < (char*)tables[t] + sizes[t]; ++slot)
-            if (!*slot) *slot = (void*)unexpected;
+    for (size_t t = 0; t < 7; ++t)
+        for (void** slot = tables[t]; (char*)slot < (char*)tables[t] + sizes[t]; ++slot) *slot = *slot ? *slot : unexpected;
 }
 
-/* ---- class objects ---- */
+/* The class objects; a new message re-reads the settings (DLL) and counts its calls from 1. */
 typedef struct { const IClassFactoryVtbl* lpVtbl; const void* object_vtbl; const wchar_t* name; } factory;
 static void read_settings(void);
-
 static HRESULT WINAPI factory_query(IClassFactory* self, REFIID iid, void** out) {
     *out = IsEqualGUID(iid, &IID_IUnknown) || IsEqualGUID(iid, &IID_IClassFactory) ? self : NULL;
     return *out ? S_OK : E_NOINTERFACE;
@@ -237,44 +208,37 @@ static HRESULT WINAPI factory_lock(IClassFactory* self, BOOL lock) { return (voi
 static HRESULT WINAPI factory_create(IClassFactory* self, IUnknown* outer, REFIID iid, void** out) {
     const factory* f = (const factory*)self;
     object* o;
-    *out = NULL;
-    if (f->object_vtbl == &message_vtbl) { /* a new message: fresh settings, calls counted from 1 */
-        if (from_file) read_settings();
-        calls = 0;
-    }
+    if (f->object_vtbl == &message_vtbl) from_file ? read_settings() : (void)0, calls = 0;
     HRESULT result = outer ? CLASS_E_NOAGGREGATION : hand_out(f->name, L"create", NULL, f->object_vtbl, f->name, L"", (void**)&o);
-    if (result) return result;
+    if (result) return *out = NULL, result;
     result = query_interface(o, iid, out);
-    release(o);
-    return result;
+    return release(o), result;
 }
 static const IClassFactoryVtbl factory_vtbl = {factory_query, factory_ref, factory_ref, factory_create, factory_lock};
 static const factory factories[2] = {{&factory_vtbl, &message_vtbl, L"msg"}, {&factory_vtbl, &configuration_vtbl, L"cfg"}};
-static DWORD cookies[2];
 
 HRESULT cdo_register_in_process(void) {
+    DWORD cookie;
     HRESULT result = S_OK;
     fill_unset_slots();
     for (int i = 0; i < 2 && SUCCEEDED(result); ++i)
-        result = CoRegisterClassObject(&ids[i], (IUnknown*)&factories[i], CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookies[i]);
+        result = CoRegisterClassObject(&ids[i], (IUnknown*)&factories[i], CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     return result;
 }
-void cdo_unregister_in_process(void) { CoRevokeClassObject(cookies[0]), CoRevokeClassObject(cookies[1]); }
 
 void cdo_configure(const wchar_t* record, const wchar_t* fault, unsigned send_delay_ms) {
     const wchar_t* equals = wcschr(fault, L'=');
     _snwprintf(record_path, MAX_PATH - 1, L"%ls", record);
     _snwprintf(fault_call, 63, L"%.*ls", equals ? (int)(equals - fault) : 0, fault);
     fault_result = equals ? (HRESULT)wcstoul(equals + 1, NULL, 0) : 0;
-    send_delay = send_delay_ms;
-    calls = 0;
+    send_delay = send_delay_ms, calls = 0;
 }
+
 long cdo_live_objects(void) { return live; }
 
 /* ---- the DLL, for other processes ---- */
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
-    fill_unset_slots();
-    from_file = 1;
+    fill_unset_slots(), from_file = 1;
     for (int i = 0; i < 2; ++i)
         if (IsEqualGUID(clsid, &ids[i])) return factory_query((IClassFactory*)&factories[i], iid, out);
     return *out = NULL, CLASS_E_CLASSNOTAVAILABLE;
@@ -283,23 +247,30 @@ STDAPI DllCanUnloadNow(void) { return live ? S_FALSE : S_OK; }
 
 /* `name` in the folder of `module` (null: the program). */
 static void beside(HMODULE module, const wchar_t* name, wchar_t* path) {
-    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
-    wchar_t* end = wcsrchr(path, L'\\') ? wcsrchr(path, L'\\') + 1 : path + n;
+    wchar_t* end = path + GetModuleFileNameW(module, path, MAX_PATH);
+    while (end > path && end[-1] != L'\\') --end;
     _snwprintf(end, MAX_PATH - 1 - (size_t)(end - path), L"%ls", name);
 }
 
-/* cdo_stand_in.cfg holds the UTF-16 lines "record", "fault" and "delay" of cdo_configure. */
+/* cdo_stand_in.cfg holds the arguments of cdo_configure as an ini section. */
 static void read_settings(void) {
     HMODULE module = NULL;
-    wchar_t path[MAX_PATH], settings[1024] = {0}, *fault, *delay = NULL;
-    DWORD got = 0;
+    wchar_t path[MAX_PATH], record[MAX_PATH], fault[64];
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        (LPCWSTR)(void*)read_settings, &module);
     beside(module, L"cdo_stand_in.cfg", path);
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING, 0, NULL);
-    if (file != INVALID_HANDLE_VALUE) ReadFile(file, settings, sizeof settings - 2, &got, NULL), CloseHandle(file);
-    if ((fault = wcschr(settings, L'\n')) && (delay = wcschr(fault + 1, L'\n'))) *fault++ = 0, *delay++ = 0;
-    cdo_configure(delay ? settings : L"", delay ? fault : L"", delay ? (unsigned)_wtol(delay) : 0);
+    GetPrivateProfileStringW(L"cdo", L"record", L"", record, MAX_PATH, path);
+    GetPrivateProfileStringW(L"cdo", L"fault", L"", fault, 64, path);
+    cdo_configure(record, fault, GetPrivateProfileIntW(L"cdo", L"delay", 0, path));
+}
+
+BOOL cdo_configure_dll(const wchar_t* record, const wchar_t* fault, unsigned send_delay_ms) {
+    wchar_t path[MAX_PATH], delay[16];
+    beside(NULL, L"cdo_stand_in.cfg", path);
+    _snwprintf(delay, 15, L"%u", send_delay_ms);
+    if (!record) return DeleteFileW(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    return WritePrivateProfileStringW(L"cdo", L"record", record, path) &&
+           WritePrivateProfileStringW(L"cdo", L"fault", fault, path) && WritePrivateProfileStringW(L"cdo", L"delay", delay, path);
 }
 
 static void class_key(int i, wchar_t* key, const wchar_t* sub) {
@@ -312,27 +283,15 @@ LSTATUS cdo_register_dll(void) {
     wchar_t dll[MAX_PATH], key[80];
     LSTATUS status = ERROR_SUCCESS;
     beside(NULL, L"cdo_stand_in.dll", dll);
-    for (int i = 0; i < 2 && status == ERROR_SUCCESS; ++i) {
+    for (int i = 0; i < 2 && !status; ++i) {
         class_key(i, key, L"\\InprocServer32");
         status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key, NULL, REG_SZ, dll, (DWORD)((wcslen(dll) + 1) * sizeof *dll));
-        if (status == ERROR_SUCCESS)
-            status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key, L"ThreadingModel", REG_SZ, L"Both", sizeof L"Both");
+        if (!status) status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key, L"ThreadingModel", REG_SZ, L"Both", sizeof L"Both");
     }
     return status;
 }
+
 void cdo_unregister_dll(void) {
     wchar_t key[80];
     for (int i = 0; i < 2; ++i) class_key(i, key, L""), RegDeleteTreeW(HKEY_CLASSES_ROOT, key), RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
-}
-
-BOOL cdo_configure_dll(const wchar_t* record, const wchar_t* fault, unsigned send_delay_ms) {
-    wchar_t path[MAX_PATH], settings[1024];
-    DWORD done = 0;
-    beside(NULL, L"cdo_stand_in.cfg", path);
-    if (!record) return DeleteFileW(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
-    const int n = _snwprintf(settings, 1023, L"%ls\n%ls\n%u", record, fault, send_delay_ms);
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
-    const BOOL ok = file != INVALID_HANDLE_VALUE && n > 0 && WriteFile(file, settings, (DWORD)n * sizeof *settings, &done, NULL);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return ok;
 }
