@@ -3,24 +3,13 @@
 // accepts exactly what the literal one accepts.
 #include "mail/address_list.h"
 
+#include "support/support.h"
 #include "tests/mail/address_reference.h"
-
-#include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <chrono>
 #include <random>
 
 namespace {
-
-std::string printable(const std::wstring& value) {
-    std::string text;
-    char code[8];
-    for (wchar_t c : value)
-        text += c >= 0x20 && c < 0x7f ? std::string(1, char(c)) : (std::snprintf(code, 8, "\\u%04x", c), code);
-    return text;
-}
 
 TEST(CheckAddressList, Rules) {
     const std::pair<const wchar_t*, int> rows[] = {
@@ -35,8 +24,8 @@ TEST(CheckAddressList, Rules) {
         {L"Team: ops@example.com", -1}, {L"Team:;", -1}, {L"Team: A: a@b;;", -1}, {L"ops(x)@example.com", -1},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(row.second, check_address_list(row.first)) << printable(row.first);
-        EXPECT_EQ(row.second == 0, address_reference::match(row.first) == 1) << printable(row.first);
+        EXPECT_EQ(row.second, check_address_list(row.first)) << ts::utf8(row.first);
+        EXPECT_EQ(row.second == 0, address_reference::match(row.first) == 1) << ts::utf8(row.first);
     }
 }
 
@@ -51,22 +40,36 @@ std::wstring repeat(const std::wstring& prefix, const std::wstring& unit, const 
 // work from exponential work (the benchmark has the real figures).
 TEST(CheckAddressList, BadInputOfAnySizeIsAnsweredPromptly) {
     const std::pair<std::wstring, int> rows[] = {
-        {std::wstring(80, L'a'), -1}, {std::wstring(20000, L'a') + L"@", -1}, {repeat(L"", L"a.", L"a"), -1},
-        {repeat(L"", L"\"a\" ", L"\"a\""), -1}, {repeat(L"", L"\"\\\"", L""), -1}, {repeat(L"\"", L"\\\\\\\"", L""), -1},
-        {repeat(L"", L"a <", L""), -1}, {repeat(L"a@", L",", L"@"), -1}, {repeat(L"", L"a,", L"@"), -1},
-        {repeat(L"", L"a@b, ", L"x@y"), 0}, {repeat(L"", L"a@b, ", L"x@"), -1}, {repeat(L"", L"a@b,c,", L"d@e"), 0},
-        {repeat(L"", L"a@b,c,", L"d@"), -1}, {repeat(L"", L"a@b, ,c <d@e>, ", L"x@y"), 0},
-        {repeat(L"", L"Ops Team <ops@example.com>, ", L"x <y"), -1}, {repeat(L"G: ", L"a@b.c, x <y@z>, ", L"q@r;"), 0},
-        {repeat(L"G: ", L"a@b.c, x <y@z>, ", L"q@r"), -1}, {repeat(L"", L"\"a\\\"@b,", L""), 0},
-        {repeat(L"", L"\"a\\\"b\"c", L""), -1}, {repeat(L"", L"x <@a @b:", L"c@d>"), -1},
-        {repeat(L"", L"g: <@a,@b:c@d>, <<a@b>", L";", 6000), -1}, {std::wstring(L"a@b\0", 4), -1}, {L"\xD800@b", -1},
+        {std::wstring(80, L'a'), -1},
+        {std::wstring(20000, L'a') + L"@", -1},
+        {repeat(L"", L"a.", L"a"), -1},
+        {repeat(L"", L"\"a\" ", L"\"a\""), -1},
+        {repeat(L"", L"\"\\\"", L""), -1},
+        {repeat(L"\"", L"\\\\\\\"", L""), -1},
+        {repeat(L"", L"a <", L""), -1},
+        {repeat(L"a@", L",", L"@"), -1},
+        {repeat(L"", L"a,", L"@"), -1},
+        {repeat(L"", L"a@b, ", L"x@y"), 0},
+        {repeat(L"", L"a@b, ", L"x@"), -1},
+        {repeat(L"", L"a@b,c,", L"d@e"), 0},
+        {repeat(L"", L"a@b,c,", L"d@"), -1},
+        {repeat(L"", L"a@b, ,c <d@e>, ", L"x@y"), 0},
+        {repeat(L"", L"Ops Team <ops@example.com>, ", L"x <y"), -1},
+        {repeat(L"G: ", L"a@b.c, x <y@z>, ", L"q@r;"), 0},
+        {repeat(L"G: ", L"a@b.c, x <y@z>, ", L"q@r"), -1},
+        {repeat(L"", L"\"a\\\"@b,", L""), 0},
+        {repeat(L"", L"\"a\\\"b\"c", L""), -1},
+        {repeat(L"", L"x <@a @b:", L"c@d>"), -1},
+        {repeat(L"", L"g: <@a,@b:c@d>, <<a@b>", L";", 6000), -1},
+        {std::wstring(L"a@b\0", 4), -1},
+        {L"\xD800@b", -1},
         {repeat(L"", L"word \"quoted word\" ", L"<a@b", 20000), -1},
         {repeat(L"", L"Ops <o@e.c>, a.b@c.d, ", L"x@y", 400000), 9},  // 9: either answer, but one
     };
     for (const auto& row : rows) {
         const auto start = std::chrono::steady_clock::now();
         const int answer = check_address_list(row.first);
-        EXPECT_TRUE(answer == row.second || (row.second == 9 && answer == -1)) << printable(row.first.substr(0, 40));
+        EXPECT_TRUE(answer == row.second || (row.second == 9 && answer == -1)) << ts::utf8(row.first.substr(0, 40));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000 + row.first.size() / 100));
     }
 }
@@ -75,10 +78,10 @@ TEST(CheckAddressList, AcceptsExactlyWhatTheLiteralPatternAccepts) {
     long compared = 0, mismatches = 0;
     const auto compare = [&](const std::wstring& value) {
         const int reference = address_reference::match(value);
-        ASSERT_GE(reference, 0) << "the literal pattern gave up on " << printable(value);
+        ASSERT_GE(reference, 0) << "the literal pattern gave up on " << ts::utf8(value);
         ++compared;
         if ((check_address_list(value) == 0) != (reference == 1) && ++mismatches <= 20)
-            ADD_FAILURE() << "differs from the literal pattern: [" << printable(value) << "]";
+            ADD_FAILURE() << "differs from the literal pattern: [" << ts::utf8(value) << "]";
     };
     // Every value of up to five characters over the pattern's special characters.
     const std::wstring small = L"a.,@\"\\ <>:;";
@@ -106,14 +109,17 @@ TEST(CheckAddressList, AcceptsExactlyWhatTheLiteralPatternAccepts) {
     const auto space = [&] { return std::wstring(spaces[pick(6)]); };
     const auto atom = [&] { return std::wstring(atoms[pick(8)]) + (pick(2) ? atoms[pick(8)] : L""); };
     const auto word = [&] { return pick(3) ? atom() : std::wstring(pick(2) ? L"\"a\\\" ,<;\"" : L"\"\""); };
-    const auto addr = [&] { return word() + (pick(3) ? L"" : L"." + word()) + L"@" + atom() + (pick(4) ? L"" : L".b"); };
+    const auto addr = [&] {
+        return word() + (pick(3) ? L"" : L"." + word()) + L"@" + atom() + (pick(4) ? L"" : L".b");
+    };
     const auto mailbox = [&] {
         if (pick(2)) return addr();
         const std::wstring name = word() + (pick(2) ? space() + word() : L"") + (pick(2) ? L" <" : L"\t<");
         return name + (pick(4) ? L"" : L"@" + atom() + space() + L":" + space()) + addr() + L">";
     };
     for (int generated = 0; generated < 6000;) {
-        std::wstring value = pick(4) ? mailbox() : word() + space() + L":" + space() + mailbox() + L"," + mailbox() + L";";
+        std::wstring value =
+            pick(4) ? mailbox() : word() + space() + L":" + space() + mailbox() + L"," + mailbox() + L";";
         while (pick(2)) value += space() + L"," + space() + mailbox();
         if (value.size() > 20) continue;
         ++generated;

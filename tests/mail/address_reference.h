@@ -19,7 +19,8 @@ inline int match(const std::wstring& value) {
         const std::wstring addr_spec = L"(?:(?:" + word + LR"re((?:\.)re" + word + L")*))@(" + domain + L")";
         const std::wstring route = LR"re((?:(?:(?:@)re" + domain + LR"re(\s*)+\s*\:)\s*)?)re";
         const std::wstring phrase = L"(?:" + word + LR"re((?:\s*)re" + word + L")*)";
-        const std::wstring mailbox = L"(?:" + addr_spec + L"|(?:" + phrase + LR"re(\s+(?:<)re" + route + addr_spec + L">)))";
+        const std::wstring mailbox =
+            L"(?:" + addr_spec + L"|(?:" + phrase + LR"re(\s+(?:<)re" + route + addr_spec + L">)))";
         const std::wstring group = L"(?:" + phrase + LR"re(\s*\:\s*(?:)re" + mailbox + LR"re()(?:\s*,\s*)re" + mailbox +
                                    LR"re()*\s*;))re";
         const std::wstring address = L"(?:" + mailbox + L"|" + group + L")";

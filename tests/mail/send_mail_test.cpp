@@ -40,9 +40,10 @@ std::string calls_of(const std::string& lines, char at = '\n') {
     std::string calls;
     for (const std::string& line : split(lines, at)) {
         const std::size_t space = line.find(' '), equals = line.find(" = ");
-        calls += equals == std::string::npos ? line + "\n"
-                                             : line.substr(0, space) + " get_Item " + line.substr(space + 1, equals - space - 1) +
-                                                   "\nfield put_Value " + line.substr(equals + 3) + "\n" + line.substr(0, space) + " Update\n";
+        calls += equals == std::string::npos
+                     ? line + "\n"
+                     : line.substr(0, space) + " get_Item " + line.substr(space + 1, equals - space - 1) +
+                           "\nfield put_Value " + line.substr(equals + 3) + "\n" + line.substr(0, space) + " Update\n";
     }
     return calls;
 }
@@ -64,7 +65,8 @@ protected:
     std::string send(const mail& m, const std::wstring& fault = L"") {
         reset(fault.c_str());
         const std::string before = local_now();
-        tolvarn::send_mail(m.server, m.user, m.password, m.from, m.to, m.cc, m.subject, m.body, m.attachments, m.transport);
+        tolvarn::send_mail(m.server, m.user, m.password, m.from, m.to, m.cc, m.subject, m.body, m.attachments,
+                           m.transport);
         const std::string after = local_now();
         EXPECT_EQ(0, cdo_live_objects()) << "objects left alive";
         std::string text = ts::read_file(path(L"record.txt"));
@@ -124,7 +126,8 @@ const char releases[] = "~cfg.fields 3\n~msg.fields 2\n~cfg 1\n~msg 0\n";
 
 TEST_F(SendMail, OneWholeSendAndAFaultInEachOfItsCalls) {
     mail m;
-    m.user = L"watchdog", m.password = L"S3cret-pw", m.subject = L"CPU 100% %? %x", m.body = L"It stopped.\n\r\x00FC\x20AC";
+    m.user = L"watchdog", m.password = L"S3cret-pw", m.subject = L"CPU 100% %? %x",
+    m.body = L"It stopped.\n\r\x00FC\x20AC";
     m.to = {L"a@example.org", L"", L"b@example.org, c@example.org"}, m.cc = {L"", L"d@example.org"};
     m.attachments = {path(L"report.txt")};
     ASSERT_TRUE(ts::write_file(path(L"report.txt"), "abc"));
@@ -134,7 +137,9 @@ TEST_F(SendMail, OneWholeSendAndAFaultInEachOfItsCalls) {
         const std::vector<std::string> expanded = split(calls_of(line.substr(0, bar)), '\n');
         calls.insert(calls.end(), expanded.begin(), expanded.end());
         outcomes.insert(outcomes.end(), expanded.size(), "");
-        outcomes[calls.size() - expanded.size()] = expanded.size() == 3 ? "+2" : bar == std::string::npos ? "" : line.substr(bar + 1);
+        outcomes[calls.size() - expanded.size()] = expanded.size() == 3       ? "+2"
+                                                   : bar == std::string::npos ? ""
+                                                                              : line.substr(bar + 1);
     }
     const auto join = [&](std::size_t from, std::size_t to) {
         std::string text;
@@ -153,7 +158,8 @@ TEST_F(SendMail, OneWholeSendAndAFaultInEachOfItsCalls) {
         const std::string record = send(m, std::to_wstring(i + 1) + L"=0x80004005");
         const char* outcome = outcomes[i].c_str();
         unsigned keep = 0, skip = 0;
-        if (!*outcome || (*outcome == '+' && std::sscanf(outcome, "+%u", &skip)) || std::sscanf(outcome, "%u+%u", &keep, &skip) == 2) {
+        if (!*outcome || (*outcome == '+' && std::sscanf(outcome, "+%u", &skip)) ||
+            std::sscanf(outcome, "%u+%u", &keep, &skip) == 2) {
             EXPECT_EQ(join(0, i) + calls[i] + " -> 0x80004005\n" + join(i + 1, i + 1 + keep) +
                           join(i + 1 + keep + skip, calls.size()) + releases, record);
             EXPECT_EQ(std::vector<std::string>(), log());
@@ -171,11 +177,24 @@ TEST_F(SendMail, OneWholeSendAndAFaultInEachOfItsCalls) {
 TEST_F(SendMail, TransportRecipientsSubjectAndAPositiveFault) {
     ASSERT_TRUE(ts::write_file(path(L"a.txt"), "a"));
     const std::tuple<std::function<void(mail&)>, const wchar_t*, const char*, const char*> rows[] = {
-        {[](mail& m) { m.transport = {587, true}; }, L"", "smtpserverport\nfield put_Value i4:587\ncfg.fields Update\n"
-         "cfg.fields get_Item cdo:smtpusessl\nfield put_Value bool:-1\ncfg.fields Update\ncfg.fields get_Item cdo:smtpconn", "->"},
-        {[](mail& m) { m.transport.port = 465; }, L"", "i4:465\ncfg.fields Update\ncfg.fields get_Item cdo:smtpconn", "ssl"},
-        {[](mail& m) { m.to = {L"", L""}, m.cc = {L""}; }, L"", "msg put_Subject down\nmsg put_TextBody \ncfg", "put_To"},
-        {[](mail& m) { m.to = {L"", L""}, m.cc = {L""}; }, L"", "msg Send\n", "put_CC"},
+        {[](mail& m) {
+             m.transport = {587, true};
+         },
+         L"",
+         "smtpserverport\nfield put_Value i4:587\ncfg.fields Update\n"
+         "cfg.fields get_Item cdo:smtpusessl\nfield put_Value bool:-1\ncfg.fields Update\ncfg.fields get_Item "
+         "cdo:smtpconn",
+         "->"},
+        {[](mail& m) { m.transport.port = 465; }, L"", "i4:465\ncfg.fields Update\ncfg.fields get_Item cdo:smtpconn",
+         "ssl"},
+        {[](mail& m) {
+             m.to = {L"", L""}, m.cc = {L""};
+         },
+         L"", "msg put_Subject down\nmsg put_TextBody \ncfg", "put_To"},
+        {[](mail& m) {
+             m.to = {L"", L""}, m.cc = {L""};
+         },
+         L"", "msg Send\n", "put_CC"},
         {[](mail& m) { m.subject = L""; }, L"", "msg put_TextBody", "put_Subject"},
         // The part's own Update answering S_FALSE ends the attachment (a field's Update is ignored).
         {[this](mail& m) { m.attachments = {path(L"a.txt")}; }, L"Update=1",
@@ -201,7 +220,8 @@ TEST_F(SendMail, HeaderNamesInAnyLetterCase) {
         {L"cC", L"a@b", L"", S_OK, "msg put_CC a@b"},
         {L"bcc", L"a@b", L"", S_OK, "msg put_BCC a@b"},
         {L"Reply-TO", L"a@b", L"", S_OK, "cfg.fields cdo:senduserreplyemailaddress = a@b|msg put_ReplyTo a@b"},
-        {L"reply-to", L"a@b", L"put_Value=0x80070005", E_ACCESSDENIED, "cfg.fields cdo:senduserreplyemailaddress = a@b -> 0x80070005"},
+        {L"reply-to", L"a@b", L"put_Value=0x80070005", E_ACCESSDENIED,
+         "cfg.fields cdo:senduserreplyemailaddress = a@b -> 0x80070005"},
         {L"Original-Recipient", L"a@b", L"", S_OK, "msg.fields urn:schemas:mailheader:original-recipient = a@b"},
         {L"In-Reply-To", L"x", L"", S_OK, "msg.fields urn:schemas:mailheader:in-reply-to = x"},
         {L"FollowUp-To", L"x", L"", S_OK, "msg.fields urn:schemas:mailheader:followup-to = x|msg put_FollowUpTo x"},
@@ -219,7 +239,8 @@ TEST_F(SendMail, HeaderNamesInAnyLetterCase) {
             EXPECT_EQ(std::get<3>(row), tolvarn::set_header(mail, tolvarn::make_bstr(std::get<0>(row)).get(),
                                                             tolvarn::make_bstr(std::get<1>(row)).get()));
         }
-        const std::string record = ts::read_file(path(L"record.txt")), expected = *std::get<4>(row) ? calls_of(std::get<4>(row), '|') : "";
+        const std::string record = ts::read_file(path(L"record.txt")),
+                          expected = *std::get<4>(row) ? calls_of(std::get<4>(row), '|') : "";
         const std::size_t begin = record.find("utf-8\n") + 6;
         EXPECT_EQ(expected, record.substr(begin, record.find("~cfg.fields") - begin)) << ts::utf8(std::get<0>(row));
     }
@@ -230,7 +251,8 @@ std::vector<std::string> attachments_of(const std::string& record) {
     std::vector<std::string> out;
     for (const std::string& line : split(record.substr(0, record.find("cfg.fields get_Item cdo:sendusing")), '\n')) {
         if (line.rfind("atts Add", 0) == 0) out.emplace_back();
-        if (line.rfind("field put_Value attachment; filename=\"", 0) == 0) out.back() = line.substr(38, line.size() - 39);
+        if (line.rfind("field put_Value attachment; filename=\"", 0) == 0)
+            out.back() = line.substr(38, line.size() - 39);
         else if (line.rfind("field put_Value ", 0) == 0 && !out.empty()) out.back() += " " + line.substr(16);
         if (line.rfind("att.stream Write ", 0) == 0) out.back() += " " + line.substr(17);
     }
@@ -252,17 +274,19 @@ TEST_F(SendMail, AttachmentsTheirBytesAndContentTypes) {
     };
     struct deleter {
         ~deleter() {
-            for (const wchar_t* k : {L".zzs", L".zze", L".zzn", L".zzl", L".zzd", L".zzz"}) ::RegDeleteKeyW(HKEY_CLASSES_ROOT, k);
+            for (const wchar_t* k : {L".zzs", L".zze", L".zzn", L".zzl", L".zzd", L".zzz"})
+                ::RegDeleteKeyW(HKEY_CLASSES_ROOT, k);
         }
     } delete_keys;
     for (const auto& k : keys)
-        ASSERT_EQ(0, ::RegSetKeyValueW(HKEY_CLASSES_ROOT, std::get<0>(k), L"Content Type", std::get<1>(k), std::get<2>(k),
-                                       static_cast<DWORD>(std::get<3>(k))));
+        ASSERT_EQ(0, ::RegSetKeyValueW(HKEY_CLASSES_ROOT, std::get<0>(k), L"Content Type", std::get<1>(k),
+                                       std::get<2>(k), static_cast<DWORD>(std::get<3>(k))));
     std::string bytes(0x100001, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    ASSERT_TRUE(::CreateDirectoryW(path(L"dir.q1").c_str(), nullptr) && ::CreateDirectoryW(path(L"dir.d").c_str(), nullptr));
-    ASSERT_TRUE(ts::write_file(path(L"empty.txt"), "") && ts::write_file(path(L"exact.q1"), bytes.substr(0, 0x100000)) &&
-                ts::write_file(path(L"cut.q1"), bytes));
+    ASSERT_TRUE(::CreateDirectoryW(path(L"dir.q1").c_str(), nullptr) &&
+                ::CreateDirectoryW(path(L"dir.d").c_str(), nullptr));
+    ASSERT_TRUE(ts::write_file(path(L"empty.txt"), "") &&
+                ts::write_file(path(L"exact.q1"), bytes.substr(0, 0x100000)) && ts::write_file(path(L"cut.q1"), bytes));
     mail m;
     for (const wchar_t* name : {L"empty.txt", L"exact.q1", L"cut.q1", L"missing.txt", L"dir.q1", L"locked.txt",
                                 L"denied.txt", L"b.zzs", L"c.ZZS", L"d.zze", L"e.zzn", L"f.zzl", L"g.zzd", L"h.zzz",
@@ -272,10 +296,12 @@ TEST_F(SendMail, AttachmentsTheirBytesAndContentTypes) {
     }
     m.attachments.back() = path(L"").substr(0, 2) + L"colon.txt";  // "X:name": the current folder of drive X
     // Held without sharing by this process; held open for writing by another process.
-    cl::unique_file_handle locked(::CreateFileW(path(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, 0));
+    cl::unique_file_handle locked(
+        ::CreateFileW(path(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, 0));
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    cl::unique_file_handle writer(::CreateFileW(path(L"denied.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                &inherit, OPEN_EXISTING, 0, nullptr));
+    cl::unique_file_handle writer(::CreateFileW(path(L"denied.txt").c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                                nullptr));
     STARTUPINFOW startup = {};
     PROCESS_INFORMATION holder = {};
     std::wstring command = L"\"" + ts::build_dir() + L"sleeper.exe\" --exit-after-ms 60000";

@@ -37,7 +37,8 @@ static void write_line(void) { /* UTF-8, appended with one write */
     DWORD done;
     line[used++] = L'\n';
     const int n = WideCharToMultiByte(CP_UTF8, 0, line, used, bytes, sizeof bytes, NULL, NULL);
-    HANDLE file = CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, 0);
+    HANDLE file =
+        CreateFileW(record_path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, 0);
     if (file != INVALID_HANDLE_VALUE) WriteFile(file, bytes, (DWORD)n, &done, NULL), CloseHandle(file);
     used = 0;
 }
@@ -73,7 +74,8 @@ static void add_value(const VARIANT* v) {
    configured result when its number in the message or its method name is the configured one. */
 static HRESULT call(const wchar_t* object, const wchar_t* method, const VARIANT* value, const wchar_t* text) {
     const LONG number = InterlockedIncrement(&calls);
-    const HRESULT fault = fault_result && (!wcscmp(fault_call, method) || _wtol(fault_call) == number) ? fault_result : 0;
+    const HRESULT fault =
+        fault_result && (!wcscmp(fault_call, method) || _wtol(fault_call) == number) ? fault_result : 0;
     add(L"%ls %ls%ls%ls", object, method, value || text ? L" " : L"", text ? text : L"");
     if (value) add_value(value);
     if (fault) add(L" -> 0x%08lX", (unsigned long)fault);
@@ -165,7 +167,9 @@ static HRESULT WINAPI fields_get_Item(Fields* self, VARIANT index, Field** out) 
     return hand_out(NAME(self), L"get_Item", &index, &field_vtbl, L"field", L"", (void**)out);
 }
 static HRESULT WINAPI fields_Update(Fields* self) { return call(NAME(self), L"Update", NULL, NULL); }
-static HRESULT WINAPI field_put_Value(Field* self, VARIANT value) { return call(NAME(self), L"put_Value", &value, NULL); }
+static HRESULT WINAPI field_put_Value(Field* self, VARIANT value) {
+    return call(NAME(self), L"put_Value", &value, NULL);
+}
 static HRESULT WINAPI stream_put_Type(_Stream* self, StreamTypeEnum type) {
     const VARIANT v = {.vt = VT_I4, .lVal = type};
     return call(NAME(self), L"put_Type", &v, NULL);
@@ -188,12 +192,14 @@ static FieldVtbl field_vtbl = {UNKNOWN, .put_Value = field_put_Value};
 static _StreamVtbl stream_vtbl = {UNKNOWN, .put_Type = stream_put_Type, .Write = stream_Write, .Flush = stream_Flush};
 
 static void fill_unset_slots(void) {
-    void* const tables[] = {&message_vtbl, &configuration_vtbl, &part_vtbl, &parts_vtbl, &fields_vtbl, &field_vtbl,
-                            &stream_vtbl};
-    const size_t sizes[] = {sizeof message_vtbl, sizeof configuration_vtbl, sizeof part_vtbl, sizeof parts_vtbl,
-                            sizeof fields_vtbl, sizeof field_vtbl, sizeof stream_vtbl};
+    const struct { void* table; size_t size;
+    } tables[] = {{&message_vtbl, sizeof message_vtbl}, {&configuration_vtbl, sizeof configuration_vtbl},
+                  {&part_vtbl, sizeof part_vtbl},       {&parts_vtbl, sizeof parts_vtbl},
+                  {&fields_vtbl, sizeof fields_vtbl},   {&field_vtbl, sizeof field_vtbl},
+                  {&stream_vtbl, sizeof stream_vtbl}};
     for (size_t t = 0; t < 7; ++t)
-        for (void** slot = tables[t]; (char*)slot < (char*)tables[t] + sizes[t]; ++slot) *slot = *slot ? *slot : unexpected;
+        for (size_t i = 0; i < tables[t].size / sizeof(void*); ++i)
+            if (!((void**)tables[t].table)[i]) ((void**)tables[t].table)[i] = unexpected;
 }
 
 /* The class objects; a new message re-reads the settings (DLL) and counts its calls from 1. */
@@ -209,20 +215,23 @@ static HRESULT WINAPI factory_create(IClassFactory* self, IUnknown* outer, REFII
     const factory* f = (const factory*)self;
     object* o;
     if (f->object_vtbl == &message_vtbl) from_file ? read_settings() : (void)0, calls = 0;
-    HRESULT result = outer ? CLASS_E_NOAGGREGATION : hand_out(f->name, L"create", NULL, f->object_vtbl, f->name, L"", (void**)&o);
+    HRESULT result =
+        outer ? CLASS_E_NOAGGREGATION : hand_out(f->name, L"create", NULL, f->object_vtbl, f->name, L"", (void**)&o);
     if (result) return *out = NULL, result;
     result = query_interface(o, iid, out);
     return release(o), result;
 }
 static const IClassFactoryVtbl factory_vtbl = {factory_query, factory_ref, factory_ref, factory_create, factory_lock};
-static const factory factories[2] = {{&factory_vtbl, &message_vtbl, L"msg"}, {&factory_vtbl, &configuration_vtbl, L"cfg"}};
+static const factory factories[2] = {{&factory_vtbl, &message_vtbl, L"msg"},
+                                     {&factory_vtbl, &configuration_vtbl, L"cfg"}};
 
 HRESULT cdo_register_in_process(void) {
     DWORD cookie;
     HRESULT result = S_OK;
     fill_unset_slots();
     for (int i = 0; i < 2 && SUCCEEDED(result); ++i)
-        result = CoRegisterClassObject(&ids[i], (IUnknown*)&factories[i], CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+        result =
+            CoRegisterClassObject(&ids[i], (IUnknown*)&factories[i], CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     return result;
 }
 
@@ -270,13 +279,14 @@ BOOL cdo_configure_dll(const wchar_t* record, const wchar_t* fault, unsigned sen
     _snwprintf(delay, 15, L"%u", send_delay_ms);
     if (!record) return DeleteFileW(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
     return WritePrivateProfileStringW(L"cdo", L"record", record, path) &&
-           WritePrivateProfileStringW(L"cdo", L"fault", fault, path) && WritePrivateProfileStringW(L"cdo", L"delay", delay, path);
+           WritePrivateProfileStringW(L"cdo", L"fault", fault, path) &&
+           WritePrivateProfileStringW(L"cdo", L"delay", delay, path);
 }
 
-static void class_key(int i, wchar_t* key, const wchar_t* sub) {
+static wchar_t* class_key(int i, wchar_t* key, const wchar_t* sub) {
     wchar_t id[40];
     StringFromGUID2(&ids[i], id, 40);
-    _snwprintf(key, 79, L"CLSID\\%ls%ls", id, sub);
+    return _snwprintf(key, 79, L"CLSID\\%ls%ls", id, sub), key;
 }
 
 LSTATUS cdo_register_dll(void) {
@@ -284,14 +294,16 @@ LSTATUS cdo_register_dll(void) {
     LSTATUS status = ERROR_SUCCESS;
     beside(NULL, L"cdo_stand_in.dll", dll);
     for (int i = 0; i < 2 && !status; ++i) {
-        class_key(i, key, L"\\InprocServer32");
-        status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key, NULL, REG_SZ, dll, (DWORD)((wcslen(dll) + 1) * sizeof *dll));
-        if (!status) status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key, L"ThreadingModel", REG_SZ, L"Both", sizeof L"Both");
+        status = RegSetKeyValueW(HKEY_CLASSES_ROOT, class_key(i, key, L"\\InprocServer32"), NULL, REG_SZ, dll,
+                                 (DWORD)((wcslen(dll) + 1) * sizeof *dll));
+        if (!status)
+            status = RegSetKeyValueW(HKEY_CLASSES_ROOT, key, L"ThreadingModel", REG_SZ, L"Both", sizeof L"Both");
     }
     return status;
 }
 
 void cdo_unregister_dll(void) {
     wchar_t key[80];
-    for (int i = 0; i < 2; ++i) class_key(i, key, L""), RegDeleteTreeW(HKEY_CLASSES_ROOT, key), RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
+    for (int i = 0; i < 2; ++i)
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, class_key(i, key, L"")), RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
 }
