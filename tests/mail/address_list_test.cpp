@@ -1,6 +1,6 @@
-// check_address_list: the rules, bad input of any size answered promptly, and a differential
-// against the literal pattern (address_reference.h), the only proof that the rewritten pattern
-// accepts exactly what the literal one accepts.
+// check_address_list: bad input of any size answered promptly, and a differential against the
+// literal pattern (address_reference.h), the only proof that the rewritten pattern accepts exactly
+// what the literal one accepts.
 #include "mail/address_list.h"
 
 #include "support/support.h"
@@ -10,24 +10,6 @@
 #include <random>
 
 namespace {
-
-TEST(CheckAddressList, Rules) {
-    const std::pair<const wchar_t*, int> rows[] = {
-        {L"ops@example.com", 0}, {L"Operations Team <ops@example.com>", 0}, {L"\"Ops Team\" <o@e.com>", 0},
-        {L"ops@example.com ,\tdev@example.com", 0}, {L"ops@example.com,", 0}, {L"a,b@c", 0}, {L"a@b,c", 0},
-        {L"\"a\\\"b\"@example.com", 0}, {L"john.\"q\".smith@example.com", 0}, {L"o\u00e9s@ex\u00e4mple.com", 0},
-        {L"Ops <@a.example @b.example : ops@example.com>", 0}, {L"Team: ops@example.com, Dev <dev@example.com>;", 0},
-        {L"Team:ops@example.com;, x@example.com", 0}, {L" ops@example.com", -1}, {L"ops@example.com ", -1},
-        {L"ops @example.com", -1}, {L"ops@ example.com", -1}, {L"", -1}, {L",", -1}, {L"ops", -1}, {L"@e.com", -1},
-        {L"<ops@example.com>", -1}, {L"Ops<ops@example.com>", -1}, {L"Ops <ops@example.com", -1},
-        {L"\"unterminated@example.com", -1}, {L"Ops <@relay.example.com ops@example.com>", -1},
-        {L"Team: ops@example.com", -1}, {L"Team:;", -1}, {L"Team: A: a@b;;", -1}, {L"ops(x)@example.com", -1},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.second, check_address_list(row.first)) << ts::utf8(row.first);
-        EXPECT_EQ(row.second == 0, address_reference::match(row.first) == 1) << ts::utf8(row.first);
-    }
-}
 
 std::wstring repeat(const std::wstring& prefix, const std::wstring& unit, const std::wstring& suffix,
                     std::size_t length = 1000) {
