@@ -16,7 +16,10 @@ void set_all(const std::vector<event*>& list) {
 
 }  // namespace
 
-passive_timer::passive_timer(const char* /*name*/) : base_timer(true) { start_service(); }
+passive_timer::passive_timer(const char* /*name*/, DWORD stack_reserve)
+    : base_timer(true), thread_obj(stack_reserve) {
+    start_service();
+}
 
 passive_timer::passive_timer(const char* /*name*/, tick_source ticks) : base_timer(true, ticks) {
     start_service();

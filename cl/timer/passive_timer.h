@@ -18,8 +18,9 @@ public:
     // Time the destructor gives the last pass and then the thread.
     static constexpr DWORD stop_timeout_ms = 5000;
 
-    // `name` only tells services apart in the caller's code; it is not stored.
-    explicit passive_timer(const char* name);
+    // `name` only tells services apart in the caller's code; it is not stored. `stack_reserve`:
+    // the thread's stack reservation (see cl::thread_obj), sized for the callbacks it will run.
+    explicit passive_timer(const char* name, DWORD stack_reserve = default_stack_reserve);
     ~passive_timer() override;
 
     // Waits until the thread has begun and then ended a pass that began after the call, for at

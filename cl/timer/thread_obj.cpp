@@ -2,7 +2,7 @@
 
 namespace cl {
 
-thread_obj::thread_obj() = default;
+thread_obj::thread_obj(DWORD stack_reserve) : stack_reserve_(stack_reserve) {}
 
 thread_obj::~thread_obj() {
     // Only reached with a live thread when a derived class forgot to stop it; its run() may already
@@ -18,8 +18,10 @@ void thread_obj::set_thread_hooks(thread_hook on_start, thread_hook on_end) {
 bool thread_obj::start() {
     if (thread_) return true;
     DWORD id = 0;
-    unique_kernel_handle thread(
-        ::CreateThread(nullptr, stack_size, &thread_proc, this, CREATE_SUSPENDED, &id));
+    // Without STACK_SIZE_PARAM_IS_A_RESERVATION the size would be committed up front, and the
+    // reservation would stay the executable's default.
+    unique_kernel_handle thread(::CreateThread(nullptr, stack_reserve_, &thread_proc, this,
+                                               CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, &id));
     if (!thread) return false;
     if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         // A thread that never ran holds nothing; ending it leaves no suspended thread behind.

@@ -1,5 +1,9 @@
 // cl::thread_obj: owns one worker thread that runs the derived class's run().
 //
+// The thread reserves `stack_reserve` bytes of stack (STACK_SIZE_PARAM_IS_A_RESERVATION): pages are
+// committed only as the stack grows into them, so a small reservation sized for the work that runs
+// on the thread keeps an idle thread cheap.
+//
 // start() and stop() are meant for the owner's thread (not concurrently with each other). The worker
 // reads stop_requested() and is woken by signal_stop(); a derived class must call stop() in its own
 // destructor, because run() must not outlive the derived part of the object. Once stopped, the
@@ -20,10 +24,12 @@ namespace cl {
 class thread_obj {
 public:
     using thread_hook = void (*)();
-    static constexpr DWORD stack_size = 0x20000;      // 131,072 bytes
+    // Enough for a timer pass and light callbacks, with a wide margin.
+    static constexpr DWORD default_stack_reserve = 0x40000;  // 256 KiB
     static constexpr DWORD wait_failed = 0xFFFFFFFF;  // answer of wait_any on failure or time-out
 
-    thread_obj();
+    // `stack_reserve`: the stack reservation of the thread (0: the executable's default).
+    explicit thread_obj(DWORD stack_reserve = default_stack_reserve);
     // Terminates a thread that is still running (the derived class should have stopped it).
     virtual ~thread_obj();
     thread_obj(const thread_obj&) = delete;
@@ -39,6 +45,8 @@ public:
     bool running() const { return static_cast<bool>(thread_); }
     // Id of the worker thread, 0 when none.
     DWORD thread_id() const { return thread_id_; }
+    // The stack reservation the thread is created with.
+    DWORD stack_reserve() const { return stack_reserve_; }
     // Functions called on the worker thread around run(); null by default. Set before start().
     void set_thread_hooks(thread_hook on_start, thread_hook on_end);
 
@@ -56,6 +64,7 @@ protected:
 private:
     static DWORD WINAPI thread_proc(void* self);
 
+    const DWORD stack_reserve_;
     event started_;
     thread_hook on_thread_start_ = nullptr;
     thread_hook on_thread_end_ = nullptr;

@@ -15,7 +15,7 @@ void sync_fast_at_exit() { fast_timer().sync(passive_timer::stop_timeout_ms); }
 // initialisation makes it. The exit handler is registered after the service's destructor, so it
 // runs first and lets the thread finish one pass while everything it may use still exists.
 passive_timer& slow_timer() {
-    static passive_timer timer("slow");
+    static passive_timer timer("slow", slow_timer_stack_reserve);
     static const int exit_handler = std::atexit(&sync_slow_at_exit);
     (void)exit_handler;
     return timer;
@@ -30,8 +30,9 @@ passive_timer& fast_timer() {
 
 namespace {
 
-// Both services exist from static initialisation on whenever this library is linked in.
-const bool services_created = (fast_timer(), slow_timer(), true);
+// "slow" exists from static initialisation on whenever this library is linked in; "fast" waits
+// for its first user.
+const bool services_created = (slow_timer(), true);
 
 }  // namespace
 
