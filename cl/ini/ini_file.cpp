@@ -175,10 +175,12 @@ ini_file::source ini_file::prepare_read(uni_file& file) {
         int64_t got = 0;
         for (int64_t n; got < size + 1 && (n = file.file_hnd::read(bytes.data() + got, size + 1 - got)) != 0; got += n)
             if (n < 0) return source::failed;
-        bytes.resize(static_cast<std::size_t>(got));
-        const unsigned code_page = thread_code_page();
-        if (cache_.matches(bytes.data(), bytes.size(), code_page)) return source::cache;
-        if (got <= cache_limit_) {
+        // A file that did not read as exactly its size is scanned instead, so that a kept parse
+        // always belongs to the bytes kept with it.
+        if (got == size) {
+            bytes.resize(static_cast<std::size_t>(got));
+            const unsigned code_page = thread_code_page();
+            if (cache_.matches(bytes.data(), bytes.size(), code_page)) return source::cache;
             file.detect_encoding(default_encoding());
             return cache_.build(bytes, code_page, file) ? source::cache : source::failed;
         }
