@@ -100,7 +100,7 @@ TEST_F(ini_test, edits) {
     using f = cl::ini_file;
     std::vector<edit_row> rows = {
         {"[a]\nx=1\nx=2\n", [](f& i) { return i.set_string(L"a", L"X", L"9"); }, "[a]\r\nX=9\r\nx=2\r\n"},
-        {"top=0\n[a]\nx=1\n[b]\n[a]\n[c]", [](f& i) { return i.set_string(L" A ", L"z", L"3"); }, "top=0\r\n[a]\r\nx=1\r\nz=3\r\n[b]\r\n[a]\r\n[c]\r\n"},
+        {"top=0\n[a]\nx=1\n[b]\n[a]\n[c]", [](f& i) { return i.set_string(L" A\r", L"z", L"3"); }, "top=0\r\n[a]\r\nx=1\r\nz=3\r\n[b]\r\n[a]\r\n[c]\r\n"},
         {"[a]\nx=1\n[A]\nx=2", [](f& i) { return i.set_string(L"a", L"x", L"9"); }, "[a]\r\nx=9\r\n[A]\r\nx=9\r\n"},
         {"[a]\n  ;x=1\n", [](f& i) { return i.set_string(L" New ", L"Key", L"v\r\n[evil]"); }, "[a]\r\n;x=1\r\n[ New ]\r\nKey=v  [evil]\r\n"},
         {"", [](f& i) { return i.set_string(L"s", L"k", L"v"); }, "[s]\r\nk=v\r\n"},
