@@ -12,6 +12,18 @@ namespace {
 constexpr DWORD invalid_flags = 0xFFFFFFFF;
 constexpr int64_t max_system_count = 0xFFFFFFFF;
 
+io_fault_hook g_fault_hook = nullptr;
+
+// The hook's verdict on one system call; false (with the error set) when it is to fail.
+bool allowed(io_op op, HANDLE file, int64_t count) {
+    const io_fault_hook hook = g_fault_hook;
+    if (!hook) return true;
+    const DWORD error = hook(op, file, count);
+    if (error == 0) return true;
+    ::SetLastError(error);
+    return false;
+}
+
 struct open_request {
     DWORD access = 0;
     DWORD share = 0;
@@ -65,6 +77,8 @@ bool translate_flags(unsigned flags, unsigned share, open_request& req) {
 
 }  // namespace
 
+void set_io_fault_hook(io_fault_hook hook) noexcept { g_fault_hook = hook; }
+
 file_hnd::file_hnd() noexcept = default;
 
 file_hnd::~file_hnd() { close_handle(); }
@@ -93,11 +107,13 @@ bool file_hnd::read_line(std::wstring& line) {
 
 bool file_hnd::read_line(std::string& line) {
     line.clear();
+    line_end_ = line_end_kind::none;
+    if (read_failed_) return false;
     for (;;) {
         uint8_t byte;
         if (read(&byte, 1) < 1) {
             line_end_ = line_end_kind::none;
-            return !line.empty();
+            return !line.empty() && !read_failed_;
         }
         if (byte == '\n') {
             line_end_ = line_end_kind::lf;
@@ -139,6 +155,7 @@ bool file_hnd::open(const std::wstring& path, unsigned flags, unsigned share) {
     }
     // OPEN_ALWAYS and CREATE_ALWAYS leave ERROR_ALREADY_EXISTS behind on success.
     last_error_ = 0;
+    read_failed_ = false;
     handle_.reset(h);
     readable_ = (req.access & GENERIC_READ) != 0;
     writable_ = (req.access & GENERIC_WRITE) != 0;
@@ -174,7 +191,10 @@ int64_t file_hnd::system_read(void* buffer, int64_t count) noexcept {
     if (count <= 0) return 0;
     DWORD done = 0;
     const DWORD want = static_cast<DWORD>(std::min(count, max_system_count));
-    if (!::ReadFile(handle_.get(), buffer, want, &done, nullptr)) return -1;
+    if (!allowed(io_op::read, handle_.get(), want) || !::ReadFile(handle_.get(), buffer, want, &done, nullptr)) {
+        read_failed_ = true;
+        return -1;
+    }
     return done;
 }
 
@@ -183,7 +203,7 @@ int64_t file_hnd::system_write(const void* buffer, int64_t count) noexcept {
     if (count <= 0) return 0;
     DWORD done = 0;
     const DWORD want = static_cast<DWORD>(std::min(count, max_system_count));
-    if (!::WriteFile(handle_.get(), buffer, want, &done, nullptr)) return -1;
+    if (!allowed(io_op::write, handle_.get(), want) || !::WriteFile(handle_.get(), buffer, want, &done, nullptr)) return -1;
     return done;
 }
 
@@ -209,7 +229,9 @@ int64_t file_hnd::write(const void* buffer, int64_t count) {
     return system_write(buffer, count);
 }
 
-bool file_hnd::truncate() { return handle_ && ::SetEndOfFile(handle_.get()) != FALSE; }
+bool file_hnd::truncate() {
+    return handle_ && allowed(io_op::truncate, handle_.get(), 0) && ::SetEndOfFile(handle_.get()) != FALSE;
+}
 
 bool file_hnd::write_string(const std::wstring& text) {
     if (text.empty()) return true;

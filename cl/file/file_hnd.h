@@ -47,6 +47,15 @@ constexpr int seek_end = 2;
 // How the line last read by read_line ended.
 enum class line_end_kind : unsigned char { none = 0, lf = 1, cr = 2, crlf = 3 };
 
+// A seam for tests that prove failure paths: while a hook is set, every system read, write and
+// end-of-file change made by any file_hnd of the process asks it first (with the byte count of a
+// read or write), and a non-zero answer makes that call fail with that Windows error code without
+// reaching the system. nullptr (the default) turns it off. Set it only while no other thread uses
+// files.
+enum class io_op { read, write, truncate };
+using io_fault_hook = DWORD (*)(io_op op, HANDLE file, int64_t count);
+void set_io_fault_hook(io_fault_hook hook) noexcept;
+
 class file_hnd {
 public:
     file_hnd() noexcept;
@@ -62,7 +71,8 @@ public:
     // One line, converted from the thread's ANSI code page; answer as the narrow read_line.
     virtual bool read_line(std::wstring& line);
     // One line of bytes without its ending (LF, CR or CR LF; see line_end()). True when a line
-    // end was met or a byte was read; false at end of file with nothing read.
+    // end was met or a byte was read; false at end of file with nothing read, and false whenever a
+    // system read has failed since the open (read_failed()).
     virtual bool read_line(std::string& line);
     // Closes, then opens `path` with open flags and share mode (o_*, sh_*). False when no handle
     // was obtained; last_error() then holds the Windows error, or 0xFFFFFFFF for invalid flags.
@@ -74,7 +84,8 @@ public:
     // The current position, or -1.
     virtual int64_t tell();
     // Reads up to `count` bytes: the count read (0 at end of file), or -1 when nothing could be
-    // read (not readable, or the system read failed before any byte was delivered).
+    // read (not readable, or the system read failed before any byte was delivered; read_failed()
+    // tells the second).
     virtual int64_t read(void* buffer, int64_t count);
     // Writes `count` bytes: the count written, or -1 (not writable, or the write failed).
     virtual int64_t write(const void* buffer, int64_t count);
@@ -99,6 +110,9 @@ public:
     // Result of the last open: 0, a Windows error code, or 0xFFFFFFFF for invalid flags.
     DWORD last_error() const noexcept { return last_error_; }
     line_end_kind line_end() const noexcept { return line_end_; }
+    // True once a system read has failed since the last open: readers that answer "no more" then
+    // mean an error, not the end of the file.
+    bool read_failed() const noexcept { return read_failed_; }
     bool readable() const noexcept { return readable_; }
     bool writable() const noexcept { return writable_; }
 
@@ -114,6 +128,7 @@ protected:
     line_end_kind line_end_ = line_end_kind::none;
     bool readable_ = false;
     bool writable_ = false;
+    bool read_failed_ = false;
     bool pending_ = false;      // pushed_back_ waits to be delivered before any byte of the file
     uint8_t pushed_back_ = 0;
 };

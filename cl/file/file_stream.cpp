@@ -80,7 +80,7 @@ int64_t file_stream::read(void* buffer, int64_t count) {
         return delivered + count;
     }
     if (!readable_) return delivered ? delivered : -1;
-    if (write_pos_ != buffer_.get() && !write_pending(true)) return delivered;
+    if (write_pos_ != buffer_.get() && !write_pending(true)) return delivered ? delivered : -1;
 
     if (held > 0) {
         std::memcpy(out, read_pos_, static_cast<size_t>(held));
@@ -91,9 +91,12 @@ int64_t file_stream::read(void* buffer, int64_t count) {
     read_pos_ = read_end_ = buffer_.get();
 
     // Straight into the caller's buffer; only a read that got everything it asked for refills
-    // the read-ahead (a short read means the end of the file is reached).
+    // the read-ahead (a short read means the end of the file is reached). A failed read is an
+    // error, never an end of file; bytes delivered before it still count, and the next call
+    // meets the failure again.
     const int64_t got = system_read(out, count);
-    if (got <= 0) return delivered;
+    if (got < 0) return delivered ? delivered : -1;
+    if (got == 0) return delivered;
     delivered += got;
     if (got == count && buffer_size_ > 0) {
         const int64_t ahead = system_read(buffer_.get(), buffer_size_);
@@ -133,6 +136,16 @@ int64_t file_stream::buffered(const uint8_t*& data) {
     }
     data = read_pos_;
     return read_end_ - read_pos_;
+}
+
+bool file_stream::unread_byte() {
+    // A byte taken from the read-ahead is still in the buffer; one read straight from the file
+    // (the buffer was empty then) is given back by moving the file position.
+    if (read_pos_ > buffer_.get()) {
+        --read_pos_;
+        return true;
+    }
+    return flush() && file_hnd::seek(-1, seek_current) >= 0;
 }
 
 bool file_stream::truncate() {

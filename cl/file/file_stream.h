@@ -26,7 +26,8 @@ public:
     // Write pending bytes or give back unread read-ahead first; -1 on failure.
     int64_t seek(int64_t offset, int origin) override;
     int64_t tell() override;
-    // Buffered read: answers as cl::file_hnd::read.
+    // Buffered read: answers as cl::file_hnd::read (-1 also when pending writes could not be
+    // written first).
     int64_t read(void* buffer, int64_t count) override;
     // Buffered write: the count taken, 0 when pending bytes could not be written first, -1 when
     // the file is not writable or the system write failed.
@@ -47,6 +48,10 @@ protected:
     int64_t buffered(const uint8_t*& data);
     // Marks `count` bytes of those that buffered() answered as delivered.
     void consume(int64_t count) noexcept { read_pos_ += count; }
+    // Gives back the one byte that the last read() delivered, so that the next read delivers it
+    // again; never after a read that delivered the pushed-back byte. False when the file position
+    // cannot be moved back.
+    bool unread_byte();
 
 private:
     // Writes the pending bytes; on failure the unwritten rest stays at the buffer start when

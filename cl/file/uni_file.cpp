@@ -96,6 +96,8 @@ void uni_file::finish_cr() {
 
 bool uni_file::read_byte_line(std::string& line) {
     line.clear();
+    line_end_ = line_end_kind::none;
+    if (read_failed_) return false;
     for (;;) {
         const uint8_t* data = nullptr;
         const int64_t count = buffered(data);
@@ -104,7 +106,7 @@ bool uni_file::read_byte_line(std::string& line) {
             uint8_t byte;
             if (read(&byte, 1) < 1) {
                 line_end_ = line_end_kind::none;
-                return !line.empty();
+                return !line.empty() && !read_failed_;
             }
             if (byte == '\n') {
                 line_end_ = line_end_kind::lf;
@@ -144,6 +146,8 @@ bool uni_file::read_line(std::wstring& line) {
         return result;
     }
     line.clear();
+    line_end_ = line_end_kind::none;
+    if (read_failed_) return false;
     const bool fast = scan && (enc_ == utf8 || enc_ == utf16le || enc_ == utf16be);
     for (;;) {
         // Runs of plain characters come straight from the buffer; line ends, multi-byte UTF-8,
@@ -169,7 +173,7 @@ bool uni_file::read_line(std::wstring& line) {
         wchar_t ch;
         if (!decode_char(ch)) {
             line_end_ = line_end_kind::none;
-            return !line.empty();
+            return !line.empty() && !read_failed_;
         }
         if (ch == L'\n') {
             line_end_ = line_end_kind::lf;
@@ -306,10 +310,12 @@ bool uni_file::decode_char(wchar_t& ch) {
             ch = L'?';
             return true;
         }
-        // All continuation bytes are taken before they are checked: a broken sequence is one '?'.
-        if (read(b + 1, follow) != follow) return false;
+        // A byte that is no continuation ends a broken sequence ('?') and is read again as the
+        // start of the next character: a line end or a header after a stray lead byte survives.
         for (int i = 1; i <= follow; ++i) {
+            if (read(b + i, 1) != 1) return false;
             if ((b[i] & 0xC0) != 0x80) {
+                unread_byte();
                 ch = L'?';
                 return true;
             }
@@ -486,7 +492,8 @@ std::wstring read_text_file(const std::wstring& path) {
         text += line;
         text += L"\n\r";
     }
-    if (text.empty()) std::wstring().swap(text);
+    // A text cut short by a failed read is no text.
+    if (text.empty() || file.read_failed()) std::wstring().swap(text);
     file.close();
     return text;
 }

@@ -25,7 +25,8 @@ public:
     // Virtual operations of cl::file_hnd that this class replaces, in slot order.
 
     // A line in the file's encoding without its ending (CR, LF or CR LF); true when a line end
-    // was met or a character was read, false at end of file with nothing read.
+    // was met or a character was read, false at end of file with nothing read and whenever a
+    // system read has failed since the open.
     bool read_line(std::wstring& line) override;
     // The same, narrowed to the thread's ANSI code page.
     bool read_line(std::string& line) override;
@@ -50,7 +51,8 @@ public:
     // New virtual operations.
 
     // One UTF-16 unit decoded from the file's encoding; false at end of file or on a failed read.
-    // Undecodable UTF-8 gives '?', code points above U+10FFFF a space.
+    // Undecodable UTF-8 gives '?' (a byte that cannot continue a sequence ends it and starts the
+    // next character), code points above U+10FFFF a space.
     virtual bool decode_char(wchar_t& ch);
     // One UTF-16 unit encoded into the file's encoding; a high surrogate is held until its low
     // surrogate arrives (UTF-8 and UTF-32). False when a byte could not be written.
@@ -69,7 +71,8 @@ public:
     bool write_bom();
     // Copies the bytes of this file into `dest` until the end of this file. With `from_start`
     // both start at byte 0 (marks included), `dest` is cut behind the copy and, when it is a
-    // uni_file, its encoding is detected again. False when a read or write fails.
+    // uni_file, its encoding is detected again. False when a read or write fails (a failed read
+    // is never taken for the end of the file).
     bool copy_to(file_stream& dest, bool from_start);
 
     encoding get_encoding() const noexcept { return enc_; }
@@ -101,7 +104,7 @@ private:
 };
 
 // The whole text of a file: every line followed by LF and CR. Empty when the file cannot be
-// opened, is larger than 128 MiB, or holds no line.
+// opened or read, is larger than 128 MiB, or holds no line.
 std::wstring read_text_file(const std::wstring& path);
 
 }  // namespace cl

@@ -3,15 +3,22 @@
 #include "cl/file/temp_file.h"
 #include "cl/file/uni_file.h"
 #include "cl/format/format.h"
+#include "cl/ini/ini_syntax.h"
 #include "cl/trace/trace.h"
 
 #include <windows.h>
+
+#include <cstdint>
 
 namespace cl {
 
 namespace {
 
+using namespace ini_syntax;
+
 constexpr uint32_t buffer_size = 4096;
+constexpr int64_t copy_block = 4096;
+constexpr int64_t default_cache_limit = 4 << 20;
 
 // Handles of the INI file and its temporary copy stay out of child processes: a launched program
 // holding the delete-on-close copy would keep it alive.
@@ -20,89 +27,6 @@ constexpr unsigned edit_flags = o_rdwr | o_creat | o_sequential | o_binary | o_n
 constexpr unsigned temp_flags = o_rdwr | o_sequential | o_binary | o_noinherit;
 
 const std::wstring crlf = L"\r\n";
-
-// White space as the C locale has it, below 128 only: space, TAB, LF, VT, FF, CR.
-bool is_space(wchar_t ch) { return ch == L' ' || (ch >= L'\t' && ch <= L'\r'); }
-
-void strip_leading(std::wstring& text) {
-    std::size_t n = 0;
-    while (n < text.size() && is_space(text[n])) ++n;
-    if (n > 0) text.erase(0, n);
-}
-
-std::wstring trim(const std::wstring& text, std::size_t begin = 0, std::size_t end = std::wstring::npos) {
-    if (end > text.size()) end = text.size();
-    while (begin < end && is_space(text[begin])) ++begin;
-    while (end > begin && is_space(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-wchar_t fold(wchar_t ch) { return ch >= L'A' && ch <= L'Z' ? static_cast<wchar_t>(ch - L'A' + L'a') : ch; }
-
-// A section or key argument as every comparison takes it: trimmed, ASCII capitals lowered.
-std::wstring argument(const std::wstring& text) {
-    std::wstring out = trim(text);
-    for (wchar_t& ch : out) ch = fold(ch);
-    return out;
-}
-
-// `text` against an argument already lowered, ignoring ASCII case.
-bool equals_argument(const std::wstring& text, const std::wstring& folded) {
-    if (text.size() != folded.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (fold(text[i]) != folded[i]) return false;
-    return true;
-}
-
-// The name of a header line (it starts with "["): up to the first "]" or the end, trimmed.
-std::wstring header_name(const std::wstring& line) {
-    const std::size_t close = line.find(L']', 1);
-    return trim(line, 1, close);
-}
-
-bool is_header(const std::wstring& line) { return !line.empty() && line[0] == L'['; }
-
-// equals_argument(header_name(line), folded) without building the name: every lookup compares
-// every header of the file.
-bool header_matches(const std::wstring& line, const std::wstring& folded) {
-    std::size_t end = line.find(L']', 1);
-    if (end > line.size()) end = line.size();
-    std::size_t begin = 1;
-    while (begin < end && is_space(line[begin])) ++begin;
-    while (end > begin && is_space(line[end - 1])) --end;
-    if (end - begin != folded.size()) return false;
-    for (std::size_t i = 0; i < folded.size(); ++i)
-        if (fold(line[begin + i]) != folded[i]) return false;
-    return true;
-}
-bool is_comment(const std::wstring& line) { return !line.empty() && line[0] == L';'; }
-
-void spaces_for_white_space(std::wstring& text) {
-    for (wchar_t& ch : text)
-        if (is_space(ch)) ch = L' ';
-}
-
-// A line of a section whose key part matches the lowered key.
-bool has_key(const std::wstring& line, const std::wstring& folded_key) {
-    if (is_comment(line)) return false;
-    const std::size_t eq = line.find(L'=');
-    return eq != std::wstring::npos && equals_argument(trim(line, 0, eq), folded_key);
-}
-
-// key "=" value with both parts trimmed and white space below 128 as spaces; false for a comment,
-// a line without "=" or an empty key.
-bool normalise_pair(const std::wstring& line, std::wstring& out) {
-    if (is_comment(line)) return false;
-    const std::size_t eq = line.find(L'=');
-    if (eq == std::wstring::npos) return false;
-    std::wstring key = trim(line, 0, eq);
-    if (key.empty()) return false;
-    std::wstring value = trim(line, eq + 1);
-    spaces_for_white_space(key);
-    spaces_for_white_space(value);
-    out = key + L'=' + value;
-    return true;
-}
 
 // Text that goes into a written line: a CR or LF in it would split the line and could smuggle in
 // keys or headers, so it is written as a space (which is what a reader would make of it anyway).
@@ -113,16 +37,93 @@ std::wstring one_line(const std::wstring& text) {
     return out;
 }
 
+// Names an edit refuses because the line written for them would not read back as written: a
+// section holding "]" ends its header early; a key holding "=" splits elsewhere, and one that
+// starts with "[" or ";" reads as a header or a comment. The same holds for a line of
+// write_section that would read as a header.
+bool writable_section(const std::wstring& section) { return section.find(L']') == std::wstring::npos; }
+bool writable_key(const std::wstring& key) {
+    const std::wstring text = trim(one_line(key));
+    return text.find(L'=') == std::wstring::npos && !is_header(text) && !is_comment(text);
+}
+bool writable_line(const std::wstring& line) {
+    std::wstring text = one_line(line);
+    strip_leading(text);
+    return !is_header(text);
+}
+
 // The folder part of a path, with its separator; the temporary copy goes there.
 std::wstring folder_of(const std::wstring& path) {
     const std::size_t sep = path.find_last_of(L"\\/:");
     return sep == std::wstring::npos ? std::wstring() : path.substr(0, sep + 1);
 }
 
-bool file_size(HANDLE handle, int64_t& size) {
+int64_t file_size(HANDLE handle) {
     LARGE_INTEGER li;
-    if (!::GetFileSizeEx(handle, &li)) return false;
-    size = li.QuadPart;
+    return ::GetFileSizeEx(handle, &li) ? li.QuadPart : -1;
+}
+
+// The ANSI code page of the calling thread, in which a file without a mark is read.
+unsigned thread_code_page() {
+    DWORD code_page = 0;
+    ::GetLocaleInfoW(::GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                     reinterpret_cast<LPWSTR>(&code_page), sizeof(code_page) / sizeof(wchar_t));
+    return code_page;
+}
+
+// Physical byte positions of a file, past the encoding layer: fills `out` with `count` bytes from
+// `pos`; false on a failed or short read.
+bool read_at(file_stream& file, int64_t pos, uint8_t* out, int64_t count) {
+    if (file.file_stream::seek(pos, seek_begin) != pos) return false;
+    while (count > 0) {
+        const int64_t got = file.read(out, count);
+        if (got <= 0) return false;
+        out += got;
+        count -= got;
+    }
+    return true;
+}
+
+bool write_at(file_stream& file, int64_t pos, const uint8_t* data, int64_t count) {
+    if (file.file_stream::seek(pos, seek_begin) != pos) return false;
+    return (count == 0 || file.write(data, count) == count) && file.flush();
+}
+
+bool cut_at(file_stream& file, int64_t pos) { return file.file_stream::seek(pos, seek_begin) == pos && file.truncate(); }
+
+// Bytes [pos, pos + count) of `from` written over the same positions of `to`.
+bool copy_range(file_stream& from, file_stream& to, int64_t pos, int64_t count) {
+    if (from.file_stream::seek(pos, seek_begin) != pos || to.file_stream::seek(pos, seek_begin) != pos) return false;
+    uint8_t block[copy_block];
+    while (count > 0) {
+        const int64_t got = from.read(block, count < copy_block ? count : copy_block);
+        if (got <= 0 || to.write(block, got) != got) return false;
+        count -= got;
+    }
+    return to.flush();
+}
+
+// Makes `ini` hold the bytes of `temp`, in place, so that it stays the same file (its identity,
+// attributes, security and hard links). All or nothing as far as a file overwritten in place
+// allows: the growth is written first, so that a full disk stops the edit before any old byte
+// has changed; the bytes both sizes share are overwritten next (they need no new space) and the
+// file is cut last. A failure after the first old byte changed writes the old bytes back.
+bool replace_contents(file_stream& ini, file_stream& temp) {
+    const int64_t old_size = file_size(ini.handle());
+    const int64_t new_size = file_size(temp.handle());
+    if (old_size < 0 || new_size < 0) return false;
+    const int64_t shared = old_size < new_size ? old_size : new_size;
+    std::vector<uint8_t> old_bytes(static_cast<std::size_t>(shared));
+    if (!read_at(ini, 0, old_bytes.data(), shared)) return false;
+    if (new_size > old_size && !copy_range(temp, ini, old_size, new_size - old_size)) {
+        cut_at(ini, old_size);
+        return false;
+    }
+    if (!copy_range(temp, ini, 0, shared) || (new_size < old_size && !cut_at(ini, new_size))) {
+        write_at(ini, 0, old_bytes.data(), shared);
+        cut_at(ini, old_size);
+        return false;
+    }
     return true;
 }
 
@@ -138,27 +139,63 @@ struct ini_file::edit {
     const std::vector<std::wstring>* lines = nullptr;  // write_section
 };
 
-ini_file::ini_file() = default;
+ini_file::ini_file() : cache_limit_(default_cache_limit) {}
 
 void ini_file::set_file(const std::wstring& path, bool write_utf8) {
     path_ = path;
     write_utf8_ = write_utf8;
+    cache_.clear();
+}
+
+void ini_file::set_cache_limit(int64_t bytes) {
+    cache_limit_ = bytes;
+    cache_.clear();
 }
 
 bool ini_file::open(uni_file& file, bool for_edit) const {
-    const uni_file::encoding default_encoding = write_utf8_ ? uni_file::utf8 : uni_file::ansi;
-    if (file.open(path_, for_edit ? edit_flags : read_flags, default_encoding, sh_denywr)) return true;
+    // For a read the encoding is detected only when the file has to be parsed (prepare_read).
+    const bool opened = for_edit ? file.open(path_, edit_flags, default_encoding(), sh_denywr)
+                                 : file.file_hnd::open(path_, read_flags, sh_denywr);
+    if (opened) return true;
     const unsigned error = file.last_error();
     if (error != ERROR_FILE_NOT_FOUND)
         trace_write(&g_trace_err, (wformat(L"file '%?' open error %u\n") % path_ % error).str());
     return false;
 }
 
+uni_file::encoding ini_file::default_encoding() const { return write_utf8_ ? uni_file::utf8 : uni_file::ansi; }
+
+ini_file::source ini_file::prepare_read(uni_file& file) {
+    if (!open(file, false)) return source::failed;
+    const int64_t size = file_size(file.handle());
+    if (cache_limit_ > 0 && size >= 0 && size <= cache_limit_) {
+        // The whole file in one read; one byte more than its size shows a file that grew since.
+        std::vector<uint8_t>& bytes = cache_.scratch();
+        bytes.resize(static_cast<std::size_t>(size) + 1);
+        int64_t got = 0;
+        for (int64_t n; got < size + 1 && (n = file.file_hnd::read(bytes.data() + got, size + 1 - got)) != 0; got += n)
+            if (n < 0) return source::failed;
+        // A file that did not read as exactly its size is scanned instead, so that a kept parse
+        // always belongs to the bytes kept with it.
+        if (got == size) {
+            bytes.resize(static_cast<std::size_t>(got));
+            const unsigned code_page = thread_code_page();
+            if (cache_.matches(bytes.data(), bytes.size(), code_page)) return source::cache;
+            file.detect_encoding(default_encoding());
+            return cache_.build(bytes, code_page, file) ? source::cache : source::failed;
+        }
+    }
+    cache_.clear();
+    file.detect_encoding(default_encoding());
+    return source::stream;
+}
+
 bool ini_file::get_string(const std::wstring& section, const std::wstring& key, std::wstring& value) {
     const std::wstring wanted_section = argument(section);
     const std::wstring wanted_key = argument(key);
     uni_file file(buffer_size);
-    if (!open(file, false)) return false;
+    const source from = prepare_read(file);
+    if (from != source::stream) return from == source::cache && cache_.get_string(wanted_section, wanted_key, value);
     bool inside = false;
     std::wstring line;
     while (file.read_line(line)) {
@@ -169,9 +206,7 @@ bool ini_file::get_string(const std::wstring& section, const std::wstring& key, 
             continue;
         }
         if (!inside || !has_key(line, wanted_key)) continue;
-        std::wstring found = line.substr(line.find(L'=') + 1);
-        spaces_for_white_space(found);
-        value = trim(found);
+        value = value_of(line);
         return true;
     }
     return false;
@@ -184,11 +219,12 @@ bool ini_file::get_string(const std::wstring& section, const std::wstring& key, 
 bool ini_file::read_section(const std::wstring& section, std::vector<std::wstring>& lines, unsigned flags) {
     const std::wstring wanted = argument(section);
     uni_file file(buffer_size);
-    if (!open(file, false)) return false;
-    lines.clear();
+    const source from = prepare_read(file);
+    if (from != source::stream) return from == source::cache && cache_.read_section(wanted, lines, flags);
+    std::vector<std::wstring> found_lines;
     bool found = false;
     std::wstring line;
-    std::wstring pair;
+    std::wstring out;
     while (file.read_line(line)) {
         strip_leading(line);
         if (line.empty()) continue;
@@ -198,27 +234,26 @@ bool ini_file::read_section(const std::wstring& section, std::vector<std::wstrin
             found = header_matches(line, wanted);
             continue;
         }
-        if (!found) continue;
-        if (is_comment(line)) {
-            if (flags & with_comments) lines.push_back(line);
-        } else if (normalise_pair(line, pair)) {
-            lines.push_back(pair);
-        } else if (flags & with_other_lines) {
-            lines.push_back(trim(line));
-        }
+        if (found && section_line(line, flags, out)) found_lines.push_back(out);
     }
+    if (file.read_failed()) return false;
+    lines.swap(found_lines);
     return found;
 }
 
 bool ini_file::section_names(std::vector<std::wstring>& names) {
     uni_file file(buffer_size);
-    if (!open(file, false)) return false;
-    names.clear();
+    const source from = prepare_read(file);
+    if (from == source::cache) cache_.section_names(names);
+    if (from != source::stream) return from == source::cache;
+    std::vector<std::wstring> found;
     std::wstring line;
     while (file.read_line(line)) {
         strip_leading(line);
-        if (is_header(line)) names.push_back(header_name(line));
+        if (is_header(line)) found.push_back(header_name(line));
     }
+    if (file.read_failed()) return false;
+    names.swap(found);
     return true;
 }
 
@@ -239,23 +274,29 @@ bool ini_file::section_has_lines(const std::wstring& section, unsigned flags, in
 }
 
 bool ini_file::set_string(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+    if (!writable_section(section) || !writable_key(key)) return false;
     edit change{edit::kind_type::set_string, argument(section), L'[' + one_line(section) + L']', argument(key),
                 one_line(key) + L'=' + one_line(value)};
     return rewrite(change);
 }
 
 bool ini_file::delete_key(const std::wstring& section, const std::wstring& key) {
+    if (!writable_section(section) || !writable_key(key)) return false;
     edit change{edit::kind_type::delete_key, argument(section), std::wstring(), argument(key), std::wstring()};
     return rewrite(change);
 }
 
 bool ini_file::write_section(const std::wstring& section, const std::vector<std::wstring>& lines) {
+    if (!writable_section(section)) return false;
+    for (const std::wstring& line : lines)
+        if (!writable_line(line)) return false;
     edit change{edit::kind_type::write_section, argument(section), L'[' + one_line(section) + L']', std::wstring(),
                 std::wstring(), &lines};
     return rewrite(change);
 }
 
 bool ini_file::delete_section(const std::wstring& section) {
+    if (!writable_section(section)) return false;
     edit change{edit::kind_type::delete_section, argument(section), std::wstring(), std::wstring(), std::wstring()};
     return rewrite(change);
 }
@@ -293,6 +334,7 @@ void ini_file::read_section_pairs(const wchar_t* section, std::vector<std::wstri
 
 bool ini_file::rewrite(const edit& change) {
     using kind = edit::kind_type;
+    cache_.clear();
     uni_file ini(buffer_size);
     if (!open(ini, true)) return false;
 
@@ -385,16 +427,10 @@ bool ini_file::rewrite(const edit& change) {
             put_lines();
         }
     }
-    if (!written || !temp.flush() || !ini.flush()) return false;
-
-    // Copy back. A shorter result is cut to its size first: if the file cannot be cut (a mapped
-    // view of it, for one), it is left as it was instead of half overwritten.
-    int64_t new_size = 0;
-    int64_t old_size = 0;
-    if (!file_size(temp.handle(), new_size) || !file_size(ini.handle(), old_size)) return false;
-    if (new_size < old_size && (ini.file_stream::seek(new_size, seek_begin) != new_size || !ini.truncate()))
-        return false;
-    return temp.copy_to(ini, true);
+    // A failed read or write leaves the INI file as it is: its copy would be incomplete. The
+    // temporary file lives until the copy back is over.
+    if (ini.read_failed() || !written || !temp.flush()) return false;
+    return replace_contents(ini, temp);
 }
 
 }  // namespace cl

@@ -1,11 +1,16 @@
 // cl::ini_file: reads and edits an INI file ("[" section "]" headers, key "=" value lines, ";"
 // comment lines at the start of a line) in any encoding cl::uni_file knows.
 //
-// The object holds only the path and the write_utf8 flag: every operation opens the file, scans it
-// from the top and closes it before returning, so each call sees the file as it is on disk. Edits
-// stream the file into a temporary file in the same folder with the change applied and copy that
-// back over the INI file, which stays the same file on disk in the same encoding; every line is
-// written without its indentation and ends in CR LF.
+// Every operation opens the file and closes it before returning, so each call sees the file as it
+// is on disk. A read takes the whole file (up to a limit, 4 MiB unless set_cache_limit says
+// otherwise) and answers from the parse of the last read when the bytes are the same, so that
+// many reads of one file cost one parse; a larger file is scanned from the top on every call.
+// Edits stream the file into a temporary file in the same folder with the change applied and
+// write that back over the INI file, which stays the same file on disk (identity, attributes,
+// security, hard links) in the same encoding; every line is written without its indentation and
+// ends in CR LF. An edit that fails leaves the file as it was, as far as a file overwritten in
+// place allows (see replace_contents in the .cpp). Names whose lines would not read back are
+// refused: a section holding "]", a key holding "=" or starting with "[" or ";".
 //
 // Section and key arguments are trimmed and compared without regard to the case of ASCII letters.
 // A file that cannot be opened for a reason other than "not found" is reported to cl::g_trace_err
@@ -18,12 +23,14 @@
 // operations keep their established order.
 #pragma once
 
+#include "cl/file/uni_file.h"
+#include "cl/ini/ini_cache.h"
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace cl {
-
-class uni_file;
 
 class ini_file {
 public:
@@ -61,13 +68,15 @@ public:
     // The same through the second read_section; `unused` is ignored.
     virtual bool section_has_lines(const std::wstring& section, unsigned flags, int unused);
     // Replaces the first `key` line of the section (in each section of that name) by
-    // key "=" value, or adds it at the section's end, or appends a new section with it. False
-    // when the file cannot be opened or the rewrite fails.
+    // key "=" value, or adds it at the section's end, or appends a new section with it. False,
+    // with the file as it was, when the file cannot be opened, read or rewritten, or when the
+    // section holds "]" or the key holds "=" or starts with "[" or ";".
     virtual bool set_string(const std::wstring& section, const std::wstring& key, const std::wstring& value);
     // Drops the first `key` line of the section (in each section of that name). False as set_string.
     virtual bool delete_key(const std::wstring& section, const std::wstring& key);
     // Replaces the content of every section of that name: the first gets `lines`, the others end
-    // up empty; a missing section is appended. False as set_string.
+    // up empty; a missing section is appended. False as set_string, and for a line that would
+    // read as a header.
     virtual bool write_section(const std::wstring& section, const std::vector<std::wstring>& lines);
     // Drops every section of that name with its header. False as set_string.
     virtual bool delete_section(const std::wstring& section);
@@ -89,18 +98,28 @@ public:
 
     const std::wstring& file() const noexcept { return path_; }
     bool writes_utf8() const noexcept { return write_utf8_; }
+    // Files of up to `bytes` bytes are parsed once per content; larger ones are scanned on every
+    // read. 0 scans every file. Drops the kept parse.
+    void set_cache_limit(int64_t bytes);
 
 private:
     struct edit;
+    enum class source { failed, cache, stream };
 
-    // Opens the file for reading or for editing; on failure other than "not found" the open
-    // error is written to cl::g_trace_err.
+    // Opens the file for reading (without detecting its encoding) or for editing; on failure other
+    // than "not found" the open error is written to cl::g_trace_err.
     bool open(uni_file& file, bool for_edit) const;
+    uni_file::encoding default_encoding() const;
+    // Opens the file for a read and answers where the answer comes from: the kept parse (brought
+    // up to date), a scan of `file` (positioned behind its mark), or nowhere (open or read failed).
+    source prepare_read(uni_file& file);
     // Steps of every edit: temporary file, copy with the change, copy back.
     bool rewrite(const edit& change);
 
     bool write_utf8_ = false;
     std::wstring path_;
+    int64_t cache_limit_;
+    ini_cache cache_;
 };
 
 }  // namespace cl
