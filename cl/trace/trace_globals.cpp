@@ -26,10 +26,16 @@ trace_backlog g_trace_backlog;
 namespace {
 
 void trace_exit() {
+    // The slow timer's thread stops first, after one more pass: a check or an e-mail still under
+    // way logs to the sinks above, which are destroyed right after this routine (the timer's own
+    // exit handler runs only after them). Without the thread the file trace flushes every write.
+    passive_timer& slow = slow_timer();
+    slow.sync(passive_timer::stop_timeout_ms);
+    slow.stop(passive_timer::stop_timeout_ms);
     g_file_trace.flush(true);
     // Two copies of the program share one log (a -stop_appl run and the copy it closes end at
-    // the same moment); the file is open only during a flush, so a short wait is enough.
-    g_file_trace.drain(2000);
+    // the same moment); the other one keeps the file open a second after its last text at most.
+    g_file_trace.drain(3000);
     g_file_trace.stop_flush_timer();
 }
 
