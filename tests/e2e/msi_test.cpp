@@ -1,7 +1,7 @@
 // The MSI package under the prefix's own msiexec, as one story: the silent install takes over the
 // service "tolvarn" that -start_service made from another folder; the service watches per the
-// installed tolvarn.ini; a package of a higher version replaces the first; uninstalling removes the
-// service and the program and keeps tolvarn.ini and Tolvarn.log. No product or service outlives it.
+// installed tolvarn.ini; uninstalling removes the service and the program and keeps tolvarn.ini and
+// Tolvarn.log; installed again, a package of a higher version replaces it. Nothing outlives the test.
 #include "cl/service/scm_test_util.h"
 
 #include <msi.h>
@@ -41,7 +41,9 @@ protected:
         remove_service(service);
         ts::temp_dir::remove_tree(folder);
     }
-    bool logged(const char* text) const { return ts::read_file(folder + L"Tolvarn.log").find(text) != std::string::npos; }
+    bool logged(const char* text) const {
+        return ts::read_file(folder + L"Tolvarn.log").find(text) != std::string::npos;
+    }
     static DWORD pid() { return status_of(open_service(service).get()).dwProcessId; }
 
     const ts::temp_dir work{L" msi"};
@@ -49,7 +51,7 @@ protected:
     const std::wstring exe = folder + L"tolvarn.exe", ini = folder + L"tolvarn.ini", other = work.file(L"tolvarn.exe");
 };
 
-TEST_F(msi, takes_over_installs_watches_upgrades_and_uninstalls_keeping_ini_and_log) {
+TEST_F(msi, takes_over_installs_watches_uninstalls_and_upgrades_keeping_ini_and_log) {
     ASSERT_TRUE(::CopyFileW((ts::build_dir() + L"tolvarn.exe").c_str(), other.c_str(), FALSE));
     ASSERT_TRUE(run(L"\"" + other + L"\" -start_service") == 0 && reaches(service, SERVICE_RUNNING));
     std::wstring made = config_text(service);  // as -start_service makes it: the same, but for the path
@@ -59,6 +61,10 @@ TEST_F(msi, takes_over_installs_watches_upgrades_and_uninstalls_keeping_ini_and_
     EXPECT_EQ(products(), TOLVARN_VERSION " ");
     EXPECT_EQ(config_text(service), made);
     EXPECT_NE(ts::read_file(ini).find("[tolvarn_demo.exe]"), std::string::npos);  // the example
+    wchar_t version[64];  // the program's own version is the package's
+    DWORD n = 64;
+    EXPECT_TRUE(!::MsiGetFileVersionW(exe.c_str(), version, &n, nullptr, nullptr) &&
+                ts::utf8(version) == TOLVARN_VERSION ".0");
 
     // Started again, the service watches per a new tolvarn.ini: a missing program, a call that writes a file.
     const std::wstring called = work.file(L"called.txt");
@@ -67,21 +73,23 @@ TEST_F(msi, takes_over_installs_watches_upgrades_and_uninstalls_keeping_ini_and_
     ASSERT_TRUE(ts::write_file(ini, config) && reaches(service, SERVICE_RUNNING));
     ASSERT_TRUE(::ControlService(open_service(service).get(), SERVICE_CONTROL_STOP, &status));
     ASSERT_TRUE(reaches(service, SERVICE_STOPPED) && ::StartServiceW(open_service(service).get(), 0, nullptr));
-    EXPECT_TRUE(ts::wait_until([&] { return ts::exists(called) && logged("Program missing.exe is no longer running."); }));
+    EXPECT_TRUE(ts::wait_until([&] { return ts::exists(called) && logged("Program missing.exe is no longer"); }));
 
-    // The higher version replaces it: the service is stopped and started again, the ini is kept.
+    ASSERT_EQ(msiexec(L"/x", TOLVARN_VERSION, L""), 0);
+    EXPECT_EQ(products(), "");
+    EXPECT_FALSE(service_exists(service) || ts::exists(exe));
+    EXPECT_EQ(ts::read_file(ini), config);
+    EXPECT_TRUE(logged("Program missing.exe is no longer running."));
+
+    // Again, over the kept ini; then the higher version replaces it, stopping and starting the service.
+    ASSERT_EQ(msiexec(L"/i", TOLVARN_VERSION, L""), 0);
+    ASSERT_TRUE(reaches(service, SERVICE_RUNNING));
     const DWORD before = pid();
     ASSERT_EQ(msiexec(L"/i", TOLVARN_NEXT_VERSION), 0);
     EXPECT_EQ(products(), TOLVARN_NEXT_VERSION " ");
     EXPECT_TRUE(reaches(service, SERVICE_RUNNING) && pid() != before);
     EXPECT_EQ(binary_path_of(service), L"\"" + exe + L"\"");
     EXPECT_EQ(ts::read_file(ini), config);
-
-    ASSERT_EQ(msiexec(L"/x", TOLVARN_NEXT_VERSION), 0);
-    EXPECT_EQ(products(), "");
-    EXPECT_FALSE(service_exists(service) || ts::exists(exe));
-    EXPECT_EQ(ts::read_file(ini), config);
-    EXPECT_TRUE(logged("Program missing.exe is no longer running."));
 }
 
 }  // namespace
