@@ -41,14 +41,13 @@ protected:
         remove_service(service);
         ts::temp_dir::remove_tree(folder);
     }
-    bool logged(const char* text) const {
-        return ts::read_file(folder + L"Tolvarn.log").find(text) != std::string::npos;
-    }
+    bool logged(const char* text) const { return ts::read_file(log).find(text) != std::string::npos; }
     static DWORD pid() { return status_of(open_service(service).get()).dwProcessId; }
 
     const ts::temp_dir work{L" msi"};
     const std::wstring folder = std::wstring(_wgetenv(L"ProgramFiles")) + L"\\Tolvarn\\";
-    const std::wstring exe = folder + L"tolvarn.exe", ini = folder + L"tolvarn.ini", other = work.file(L"tolvarn.exe");
+    const std::wstring exe = folder + L"tolvarn.exe", ini = folder + L"tolvarn.ini", log = folder + L"Tolvarn.log";
+    const std::wstring other = work.file(L"tolvarn.exe");
 };
 
 TEST_F(msi, takes_over_installs_watches_uninstalls_and_upgrades_keeping_ini_and_log) {
@@ -88,7 +87,7 @@ TEST_F(msi, takes_over_installs_watches_uninstalls_and_upgrades_keeping_ini_and_
     ASSERT_EQ(msiexec(L"/i", TOLVARN_NEXT_VERSION), 0);
     EXPECT_EQ(products(), TOLVARN_NEXT_VERSION " ");
     EXPECT_TRUE(reaches(service, SERVICE_RUNNING) && pid() != before);
-    EXPECT_EQ(binary_path_of(service), L"\"" + exe + L"\"");
+    EXPECT_EQ(config_text(service), made);
     EXPECT_EQ(ts::read_file(ini), config);
 }
 

@@ -27,9 +27,7 @@ inline SERVICE_STATUS_PROCESS status_of(SC_HANDLE service) {
     return s;
 }
 inline DWORD state_of(const wchar_t* name) { return status_of(open_service(name).get()).dwCurrentState; }
-inline bool reaches(const wchar_t* name, DWORD state) {
-    return ts::wait_until([&] { return state_of(name) == state; });
-}
+inline bool reaches(const wchar_t* name, DWORD s) { return ts::wait_until([&] { return state_of(name) == s; }); }
 
 // Stops (ending its process when it will not stop, at once when a stop is already under way),
 // deletes the service `name` and waits until the manager has forgotten it. Quiet without one.
@@ -69,18 +67,14 @@ inline std::vector<BYTE> config_of(const wchar_t* name, DWORD level = 0) {
     return b;
 }
 
-// A text of the configuration (`level` as for config_of); empty when it cannot be read.
-template <class T>
-std::wstring field(const wchar_t* name, DWORD level, LPWSTR T::*member) {
-    const auto b = config_of(name, level);
-    const wchar_t* value = b.empty() ? nullptr : reinterpret_cast<const T*>(b.data())->*member;
-    return value ? value : L"";
-}
 inline std::wstring binary_path_of(const wchar_t* name) {
-    return field(name, 0, &QUERY_SERVICE_CONFIGW::lpBinaryPathName);
+    const auto b = config_of(name);
+    return b.empty() ? L"" : reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(b.data())->lpBinaryPathName;
 }
 inline std::wstring description_of(const wchar_t* name) {
-    return field(name, SERVICE_CONFIG_DESCRIPTION, &SERVICE_DESCRIPTIONW::lpDescription);
+    const auto d = config_of(name, SERVICE_CONFIG_DESCRIPTION);
+    const wchar_t* text = d.empty() ? nullptr : reinterpret_cast<const SERVICE_DESCRIPTIONW*>(d.data())->lpDescription;
+    return text ? text : L"";
 }
 
 // The configuration on one line: "type start error-control account|display name|path|description".
