@@ -46,8 +46,9 @@ TEST_F(installer, installs_again_and_removes_with_every_step_narrated) {
     const auto b = config_of(name, SERVICE_CONFIG_FAILURE_ACTIONS);
     const auto f = config_of(name, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG);
     const auto* a = reinterpret_cast<const SERVICE_FAILURE_ACTIONSW*>(b.data());
-    EXPECT_TRUE(b.empty() || (a->dwResetPeriod == 86400 && a->cActions == 3 && a->lpsaActions[0].Type == 1 && f.size() &&
-                              f[0] && a->lpsaActions[1].Delay == 10000 && a->lpsaActions[2].Delay == 60000));
+    EXPECT_TRUE(b.empty() || (a->dwResetPeriod == 86400 && a->cActions == 3 && f.size() && f[0] &&
+                              a->lpsaActions[0].Type == SC_ACTION_RESTART && a->lpsaActions[0].Delay == 10000 &&
+                              a->lpsaActions[2].Delay == 60000));
 
     // Another program's service of that name: running on, only its description changes.
     EXPECT_TRUE(cl::install_service(name, L"Other", L"Second", L"C:\\x y.exe", SERVICE_WIN32_SHARE_PROCESS,
