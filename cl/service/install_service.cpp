@@ -5,6 +5,8 @@
 #include "cl/service/service_handle.h"
 #include "cl/trace/trace.h"
 
+#include <vector>
+
 namespace cl {
 
 namespace {
@@ -14,6 +16,9 @@ constexpr DWORD writable_poll_ms = 400;
 constexpr int writable_polls = 450;  // 180,000 ms in all
 constexpr DWORD gone_first_delay_ms = 10;
 constexpr DWORD gone_last_delay_ms = 1280;
+constexpr DWORD first_restart_ms = 10000;  // after the first and the second failure
+constexpr DWORD later_restart_ms = 60000;  // after every further one
+constexpr DWORD failure_reset_s = 86400;   // failures counted over a day
 
 void say(const wchar_t* text) { trace_write(&g_trace_out, text); }
 void say(const std::wstring& text) { trace_write(&g_trace_out, text); }
@@ -34,6 +39,26 @@ void sleep_hint(DWORD hint, DWORD start, DWORD timeout_ms) {
     ::Sleep(hint <= left ? hint : left + 1);
 }
 
+// The stored program path of `service`; empty when it cannot be read.
+std::wstring stored_path(SC_HANDLE service) {
+    DWORD needed = 0;
+    ::QueryServiceConfigW(service, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!::QueryServiceConfigW(service, config, needed, &needed) || !config->lpBinaryPathName) return std::wstring();
+    return config->lpBinaryPathName;
+}
+
+// An existing service is this program's own when its stored path names `path`, quoted or not
+// (letter case aside). Only then may the installer change more than the description.
+bool runs_program(const std::wstring& stored, const wchar_t* path) {
+    if (!path || stored.empty()) return false;
+    const std::wstring quoted = quote_service_path(path);
+    for (const std::wstring& form : {std::wstring(path), quoted})
+        if (::CompareStringOrdinal(stored.c_str(), -1, form.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+    return false;
+}
+
 bool open_for_writing(const std::wstring& path) {
     file_hnd file;
     return file.open(path, o_wronly | o_binary, sh_denyno);
@@ -45,6 +70,7 @@ bool install_steps(SC_HANDLE manager, unique_service_handle service, const wchar
                    const wchar_t* display_name, const wchar_t* description, const wchar_t* path,
                    DWORD service_type) {
     bool result = true;
+    bool own = false;
     if (!service) {
         say(L"creating service+\n");
         // An unquoted path with a space would let the manager start "C:\Program.exe" and the like
@@ -58,13 +84,25 @@ bool install_steps(SC_HANDLE manager, unique_service_handle service, const wchar
             say_error(L"CreateService failed: %?\n", ::GetLastError());
             result = false;
         }
+        own = static_cast<bool>(service);
         say(L"creating service-\n");
     } else {
         say(L"not creating service, service already there!\n");
+        const std::wstring stored = stored_path(service.get());
+        own = runs_program(stored, path);
+        // A service created by another installer (one that stores the bare path) gets the quotes
+        // before it is started from here.
+        const std::wstring quoted = quote_service_path(path);
+        if (own && stored != quoted &&
+            !::ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                    quoted.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+            say_error(L"ChangeServiceConfig failed: %?\n", ::GetLastError());
     }
     if (service) {
         SERVICE_DESCRIPTIONW text = {const_cast<wchar_t*>(description)};
         ::ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &text);
+        if (own && !set_restart_on_failure(service.get()))
+            say_error(L"Setting recovery actions failed: %?\n", ::GetLastError());
         say(L"starting service+\n");
         if (!::StartServiceA(service.get(), 0, nullptr)) say_error(L"StartService failed: %?\n", ::GetLastError());
         say(L"starting service-\n");
@@ -151,6 +189,19 @@ bool stop_service_and_wait(SC_HANDLE service, DWORD timeout_ms) {
         if (status.dwCurrentState == SERVICE_STOPPED) return true;
         if (timed_out(start, timeout_ms)) return false;
     }
+}
+
+bool set_restart_on_failure(SC_HANDLE service) {
+    SC_ACTION actions[] = {{SC_ACTION_RESTART, first_restart_ms}, {SC_ACTION_RESTART, first_restart_ms},
+                           {SC_ACTION_RESTART, later_restart_ms}};
+    SERVICE_FAILURE_ACTIONSW failure = {failure_reset_s, nullptr, nullptr, 3, actions};
+    if (!::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure)) return false;
+    // Without the flag the manager acts only when the process dies, not when the service reports
+    // stopped with an error code. Systems before Vista lack the setting (error 124): there the
+    // restart after a crash is all there is.
+    SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
+    return ::ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag) ||
+           ::GetLastError() == ERROR_INVALID_LEVEL;
 }
 
 bool wait_service_gone(SC_HANDLE manager, const wchar_t* name) {

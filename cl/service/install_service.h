@@ -14,7 +14,10 @@ namespace cl {
 
 // With `install` true: creates the service unless it exists (own-process or the given type,
 // automatic start, normal error control, local system account, `path` as its program, quoted when
-// it holds white space), sets its description and starts it. With `install` false: stops the
+// it holds white space), sets its description and starts it. A service it created, or an existing
+// one whose program is `path`, also gets the quotes it lacks and the recovery of
+// set_restart_on_failure (a failure there is logged and does not change the answer); any other
+// existing service keeps all but its description. With `install` false: stops the
 // service, waits until `path` (when given) is writable, deletes the service and waits until it is
 // gone. Ends with "Installing service-" and the service's state line. False when the manager
 // cannot be opened, the service cannot be created, or (removing) cannot be opened for a reason
@@ -26,6 +29,12 @@ bool install_service(const wchar_t* name, const wchar_t* display_name, const wch
 // until it is stopped: true then; false when a query or the stop control fails (GetLastError()
 // from that call) or when more than `timeout_ms` pass (GetLastError() 258).
 bool stop_service_and_wait(SC_HANDLE service, DWORD timeout_ms);
+
+// Lets the manager restart the service 10 s after its first and second failure and 60 s after
+// every further one, counting failures over a day; a failure is a process that dies or a service
+// that reports stopped with an error code. False (GetLastError()) when the manager refuses; the
+// second setting alone is skipped silently on systems that lack it.
+bool set_restart_on_failure(SC_HANDLE service);
 
 // True once `name` can no longer be opened in `manager`; tries eight times over about 2.5 s.
 bool wait_service_gone(SC_HANDLE manager, const wchar_t* name);
