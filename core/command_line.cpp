@@ -1,21 +1,15 @@
 #include "core/command_line.h"
 
+#include "core/text_util.h"
+
 #include <cwctype>
 
 namespace tolvarn {
 
 namespace {
 
-bool is_ascii_space(wchar_t c) {
-    return c == L' ' || (c >= L'\t' && c <= L'\r');
-}
-
 bool is_ascii_letter(wchar_t c) {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-}
-
-wchar_t ascii_upper(wchar_t c) {
-    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
 // True when `option` (null-terminated) is a prefix of `at`, ASCII letters folded; on a match
@@ -56,6 +50,13 @@ std::size_t find_option(const wchar_t* text, const wchar_t* option) {
         }
     }
     return std::wstring::npos;
+}
+
+command choose_command(const wchar_t* arguments) {
+    if (find_option(arguments, L"-stop_appl") != std::wstring::npos) return command::stop_appl;
+    if (find_option(arguments, L"-start_service") != std::wstring::npos) return command::start_service;
+    if (find_option(arguments, L"-stop_service") != std::wstring::npos) return command::stop_service;
+    return command::run;
 }
 
 }  // namespace tolvarn

@@ -4,16 +4,16 @@
 #include "cl/format/format.h"
 #include "cl/sysinfo/sysinfo.h"
 #include "cl/trace/file_trace.h"
-#include "cl/trace/trace.h"
 #include "core/app_config.h"
 #include "core/command_line.h"
 #include "core/config.h"
+#include "core/log.h"
 #include "core/main_wnd.h"
 #include "core/module_directory.h"
 #include "core/process_probe.h"
-#include "core/text_util.h"
 #include "core/service_control.h"
 #include "core/service_host.h"
+#include "core/text_util.h"
 #include "core/watch_cycle.h"
 
 #include <windows.h>
@@ -24,14 +24,6 @@
 namespace tolvarn {
 
 namespace {
-
-void log(const wchar_t* text) { cl::trace_write(&cl::g_trace_out, text); }
-
-int stop_application() {
-    HWND window = ::FindWindowW(nullptr, app_config.product_name.c_str());
-    if (window) ::SendMessageW(window, WM_CLOSE, 0, 0);
-    return 0;
-}
 
 // The single-instance mutex stays owned until the process ends.
 cl::unique_kernel_handle instance_mutex;
@@ -48,18 +40,12 @@ int run_watchdog() {
     // on Windows, but some implementations of the manager (Wine's) connect such a process to the
     // control pipe of the service started last, or wait for that pipe forever; so a process that
     // the manager did not create goes to application mode at once, as the error would send it.
-    if (!equals_nocase(parent_process_name(), L"services.exe")) {
-        run_application();
-        return 0;
-    }
+    if (!equals_nocase(parent_process_name(), L"services.exe")) return run_application() ? 0 : -1;
     std::vector<wchar_t> name(app_config.service_name.begin(), app_config.service_name.end());
     name.push_back(L'\0');
     SERVICE_TABLE_ENTRYW table[] = {{name.data(), &service_main}, {nullptr, nullptr}};
     if (::StartServiceCtrlDispatcherW(table)) return 0;
-    if (::GetLastError() == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-        run_application();
-        return 0;
-    }
+    if (::GetLastError() == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) return run_application() ? 0 : -1;
     return -1;
 }
 
@@ -76,35 +62,39 @@ int run_program() {
 }
 
 int dispatch_command_line(const wchar_t* arguments) {
-    if (find_option(arguments, L"-stop_appl") != std::wstring::npos) return stop_application();
-    if (find_option(arguments, L"-start_service") != std::wstring::npos) {
+    switch (choose_command(arguments)) {
+    case command::stop_appl:
+        // Exit code 0 also when no copy runs or its window did not take the message in time.
+        close_main_window(app_config.product_name, stop_appl_timeout_ms);
+        return 0;
+    case command::start_service:
         if (start_own_service()) return 0;
         log(L"You need administrator privileges to start a service.\n");
         return -1;
-    }
-    if (find_option(arguments, L"-stop_service") != std::wstring::npos) {
+    case command::stop_service:
         if (stop_own_service()) return 0;
         log(L"You need administrator privileges to stop a service.\n");
         return -1;
+    case command::run:
+        break;
     }
     return run_watchdog();
 }
 
-void run_application() {
-    start_watching();
-    run_main_window();
-}
+bool run_application() { return run_main_window(&start_watching); }
 
-void run_main_window() {
+bool run_main_window(void (*started)()) {
     std::unique_ptr<main_wnd> window(new main_wnd());
     if (!window->create(app_config.product_name)) {
         // Without its window the program could never be closed: stop at once instead.
         const DWORD error = ::GetLastError();
-        cl::trace_write(&cl::g_trace_out, (cl::wformat(L"Cannot create the main window (error %?).\n") % error).str());
-        stop_watching();
-        return;
+        log((cl::wformat(L"Cannot create the main window (error %?).\n") % error).str());
+        return false;
     }
+    // The window exists before the watching starts, so a close that comes from now on finds it.
+    if (started != nullptr) started();
     window->run_message_loop();
+    return true;
 }
 
 }  // namespace tolvarn

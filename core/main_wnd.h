@@ -20,4 +20,9 @@ public:
     void end_run() override;
 };
 
+// Sends WM_CLOSE to the top-level window titled `title` (of any process) and waits at most
+// `timeout_ms` for its thread to take it. False when no such window exists or the wait ran out;
+// a message not yet taken then is still delivered when that thread takes its messages again.
+bool close_main_window(const std::wstring& title, DWORD timeout_ms);
+
 }  // namespace tolvarn

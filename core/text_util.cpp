@@ -4,20 +4,6 @@
 
 namespace tolvarn {
 
-namespace {
-
-// The C locale's toupper: only 'a'..'z' change. Written out rather than calling towupper,
-// which folds letters beyond ASCII in some runtimes.
-wchar_t ascii_upper(wchar_t c) {
-    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-}
-
-bool is_ascii_space(wchar_t c) {
-    return c == L' ' || (c >= L'\t' && c <= L'\r');
-}
-
-}  // namespace
-
 bool equals_nocase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

@@ -1,4 +1,4 @@
-// Small text helpers shared by the configuration reader and the process check.
+// Small text helpers shared by the command line, the configuration reader and the process check.
 //
 // Pure functions over UTF-16 text; stateless and thread-safe.
 #pragma once
@@ -7,6 +7,12 @@
 #include <string_view>
 
 namespace tolvarn {
+
+// The C locale's toupper: only 'a'..'z' change. Written out rather than calling towupper, which
+// folds letters beyond ASCII in some runtimes.
+inline wchar_t ascii_upper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+// Space, tab, line feed, vertical tab, form feed and carriage return.
+inline bool is_ascii_space(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 // True when both texts have the same length and every pair of characters is equal after
 // upper-casing in the C locale: ASCII letters match without regard to case, every other

@@ -1,54 +1,104 @@
 #include "core/watch_cycle.h"
 
 #include "cl/format/format.h"
+#include "cl/timer/base_timer.h"
 #include "cl/timer/timer_handle.h"
 #include "cl/timer/timers.h"
 #include "cl/trace/trace.h"
 #include "core/launch.h"
+#include "core/log.h"
 #include "core/mail_step.h"
 #include "core/process_probe.h"
 #include "core/text_util.h"
 
-#include <windows.h>
-
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
-#include <vector>
 
 namespace tolvarn {
 
+watch_platform watch_platform_in_use;
+
 namespace {
 
-cl::timer_handle initial_delay_timer;
+cl::base_timer& timers() {
+    cl::base_timer* replaced = watch_platform_in_use.timers;
+    return replaced != nullptr ? *replaced : cl::slow_timer();
+}
 
-// The watch timers exist between start_watch_timers and stop_watching. Creating and filling them
-// (on the timer thread, when the initial delay expires) and releasing them (on the message-loop
-// thread) exclude each other through this lock, and `stopped` keeps a late start from arming
-// timers that nobody would stop.
-std::mutex watch_timers_lock;
-std::unique_ptr<cl::timer_handle[]> watch_timers;
-std::size_t watch_timer_count = 0;
-bool stopped = false;
+std::uint32_t ticks() {
+    const auto replaced = watch_platform_in_use.ticks;
+    return replaced != nullptr ? replaced() : ::GetTickCount();
+}
 
-void log(const std::wstring& text) { cl::trace_write(&cl::g_trace_out, text); }
+// One watched program: its timer, the copy of its entry that the checks use, and its schedule.
+struct watch {
+    cl::timer_handle timer;
+    watch_entry entry;
+    std::uint32_t period_ms = 0;
+    std::uint32_t next_due = 0;  // tick count of the next deadline: arming + k * period_ms
+};
 
-// For the last-resort handlers: logging itself may fail when memory is exhausted.
-void log_failure(const wchar_t* format, const std::wstring& name) noexcept {
+// The timers of the cycle. The watches exist between start_watch_timers and stop_watching.
+// Creating and filling them (on the timer thread, when the initial delay expires) and releasing
+// them (on the message-loop thread) exclude each other through `lock`, and `stopped` keeps a late
+// start from arming timers that nobody would stop.
+struct watch_set {
+    watch_set() { cl::slow_timer(); }  // built first, so the service outlives the handles here
+    cl::timer_handle initial_delay;
+    std::mutex lock;
+    std::unique_ptr<watch[]> items;
+    std::size_t count = 0;
+    bool stopped = false;
+};
+watch_set watches;
+
+// The period a repeating timer of the service gets for `interval` seconds: counted in unsigned
+// 32-bit milliseconds (wrapping, as the configuration promises), 0 replaced and overlong ones cut
+// as the service does.
+std::uint32_t period_of(std::uint32_t interval) {
+    std::int64_t ms = static_cast<std::uint32_t>(interval * 1000u);
+    if (ms == 0) ms = cl::zero_period_substitute_ms;
+    return static_cast<std::uint32_t>(std::min(ms, cl::max_period_ms));
+}
+
+void run_check(watch& w);
+
+void arm(watch& w, std::uint32_t delay_ms) {
+    timers().set_timer(w.timer, [&w] { run_check(w); }, delay_ms, cl::timer_once, false);
+}
+
+// Each watch is a one-shot timer armed anew for the next deadline of its schedule. A check serves
+// every deadline that has passed when it starts, so a watch that is due several times at once
+// (the machine slept, or other checks ran long) checks once, and the schedule never drifts. A
+// repeating timer of the service would instead catch up on the missed periods back to back.
+void run_check(watch& w) {
+    const std::uint32_t start = ticks();
+    check_program(w.entry);
+    const std::uint32_t late = start - w.next_due;
+    if (static_cast<std::int32_t>(late) > 0) w.next_due += late / w.period_ms * w.period_ms;
+    w.next_due += w.period_ms;
+    const std::int32_t left = static_cast<std::int32_t>(w.next_due - ticks());
     try {
-        log((cl::wformat(format) % name).str());
+        arm(w, left > 0 ? static_cast<std::uint32_t>(left) : 0u);
     } catch (...) {
+        log_noexcept(L"Cannot set the watch timers.\n");
     }
 }
 
 }  // namespace
 
 void start_watching() {
+    {
+        std::lock_guard<std::mutex> guard(watches.lock);
+        watches.stopped = false;
+    }
     const std::uint32_t delay = app_config.initial_delay;
     if (delay != 0) {
         log((cl::wformat(L"Setting initial delay of %? seconds.\n") % delay).str());
-        cl::slow_timer().set_timer(initial_delay_timer, &start_watch_timers,
-                                   static_cast<std::uint32_t>(delay * 1000u), cl::timer_once, false);
+        timers().set_timer(watches.initial_delay, &start_watch_timers, static_cast<std::uint32_t>(delay * 1000u),
+                           cl::timer_once, false);
         return;
     }
     start_watch_timers();
@@ -56,43 +106,48 @@ void start_watching() {
 
 void start_watch_timers() {
     try {
-        std::lock_guard<std::mutex> guard(watch_timers_lock);
-        if (stopped || watch_timers) return;
+        std::lock_guard<std::mutex> guard(watches.lock);
+        if (watches.stopped || watches.items) return;
         const std::vector<watch_entry>& table = app_config.watches;
         const std::size_t n = table.size();
         if (n == 0) return;
-        watch_timers.reset(new cl::timer_handle[n]);
-        watch_timer_count = n;
+        watches.items.reset(new watch[n]);
+        watches.count = n;
         for (std::size_t i = 0; i < n; ++i) {
-            const watch_entry& entry = table[i];
-            log((cl::wformat(L"Setting %? second timer for %?.\n") % entry.interval % entry.name).str());
-            // Intervals are counted in unsigned 32-bit milliseconds, as the configuration promises.
-            cl::slow_timer().set_timer(watch_timers[i], [entry] { check_program(entry); },
-                                       static_cast<std::uint32_t>(entry.interval * 1000u), 0, false);
+            watch& w = watches.items[i];
+            w.entry = table[i];
+            w.period_ms = period_of(w.entry.interval);
+            log((cl::wformat(L"Setting %? second timer for %?.\n") % w.entry.interval % w.entry.name).str());
+            // Read before arming: the service counts the first period from a moment no earlier.
+            w.next_due = ticks() + w.period_ms;
+            arm(w, w.period_ms);
         }
     } catch (...) {
         // Runs on the timer thread when the initial delay expires: nothing may escape it.
-        log_failure(L"Cannot set the watch timers%?.\n", std::wstring());
+        log_noexcept(L"Cannot set the watch timers.\n");
     }
 }
 
 void stop_watching() {
     // Not under the lock: a start_watch_timers that is running now holds the lock, and its one-shot
     // handle is already empty, so this returns at once and never waits for it.
-    cl::slow_timer().cancel(initial_delay_timer, true);
+    timers().cancel(watches.initial_delay, true);
 
-    std::lock_guard<std::mutex> guard(watch_timers_lock);
-    stopped = true;
-    if (!watch_timers) return;
-    for (std::size_t i = 0; i < watch_timer_count; ++i) cl::slow_timer().cancel(watch_timers[i], true);
-    watch_timers.reset();
-    watch_timer_count = 0;
+    std::lock_guard<std::mutex> guard(watches.lock);
+    watches.stopped = true;
+    if (!watches.items) return;
+    // On the service itself: a one-shot handle is empty while its callback runs, and the stop
+    // must still wait for that check (and win over its arming anew).
+    for (std::size_t i = 0; i < watches.count; ++i) timers().cancel(watches.items[i].timer, true);
+    watches.items.reset();
+    watches.count = 0;
 }
 
 void check_program(const watch_entry& entry) {
     try {
         std::vector<std::wstring> processes;
-        if (!get_process_list(processes)) {
+        const auto list = watch_platform_in_use.list_processes;
+        if (!(list != nullptr ? list : &get_process_list)(processes)) {
             log(L"Cannot get process information.\n");
             return;
         }
@@ -108,7 +163,10 @@ void check_program(const watch_entry& entry) {
     } catch (...) {
         // A check runs on the timer thread; an exception there (memory exhausted, say) must not
         // end the watchdog. The next expiry tries again.
-        log_failure(L"Check of %? failed unexpectedly.\n", entry.name);
+        try {
+            log((cl::wformat(L"Check of %? failed unexpectedly.\n") % entry.name).str());
+        } catch (...) {
+        }
     }
 }
 
