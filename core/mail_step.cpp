@@ -36,7 +36,8 @@ void send_notification(const watch_entry& entry) {
 
     com_scope com;
     mail_sender(app_config.smtp_server, app_config.smtp_username, app_config.smtp_password, entry.mail_from,
-                entry.mail_to, entry.mail_cc, entry.mail_subject, entry.mail_body, entry.mail_attachments);
+                entry.mail_to, entry.mail_cc, entry.mail_subject, entry.mail_body, entry.mail_attachments,
+                smtp_transport());
 }
 
 }  // namespace tolvarn

@@ -93,7 +93,8 @@ TEST_F(run_modes, service_worker_has_its_window_when_running_and_a_stop_ends_it)
 TEST_F(run_modes, com_is_uninitialised_when_the_mail_job_throws) {
     mail_sender = [](const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
                      const std::vector<std::wstring>&, const std::vector<std::wstring>&, const std::wstring&,
-                     const std::wstring&, const std::vector<std::wstring>&) { throw std::runtime_error("mail"); };
+                     const std::wstring&, const std::vector<std::wstring>&,
+                     const smtp_transport&) { throw std::runtime_error("mail"); };
     HRESULT again = E_FAIL;
     std::thread([&] {
         EXPECT_THROW(send_notification(watch_entry()), std::runtime_error);

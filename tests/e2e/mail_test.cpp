@@ -43,7 +43,7 @@ protected:
 
 TEST_F(mail_e2e, every_check_mails_then_a_stop_during_a_long_send_ends_the_worker_after_20_seconds) {
     const std::wstring record = path(L"record.txt");
-    const auto sends = [&](const char* line) { return count(read_file(record), line); };
+    const auto sends = [&](const char* line) { return count(ts::read_file(record), line); };
     write_text(L"body.txt", "First line\r\nSecond line\r\n");
     write_text(L"report.txt", "attached bytes");
     write_ini("[tolvarn]\r\nsmtp_server=smtp.example.com:2525\r\nsmtp_username=watchdog\r\nsmtp_password=Pw-7781\r\n"
@@ -83,7 +83,7 @@ TEST_F(mail_e2e, every_check_mails_then_a_stop_during_a_long_send_ends_the_worke
 
     // Every message whole, the password handed to the component (never to the log), all released
     // (but in the last, cut off in its Send); no e-mail for the sections without sender or recipient.
-    const std::string all = read_file(record);
+    const std::string all = ts::read_file(record);
     const std::size_t messages = count(all, "msg create\n");
     EXPECT_EQ(static_cast<int>(messages), message_count("Sending e-mail."));
     EXPECT_GE(message_count("Program no_sender.exe is no longer running."), 1);
