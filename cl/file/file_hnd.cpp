@@ -43,6 +43,10 @@ bool translate_flags(unsigned flags, unsigned share, open_request& req) {
     case o_rdwr: req.access = GENERIC_READ | GENERIC_WRITE; break;
     default: return false;
     }
+    // Append-only access: the system puts every write at the file's end as it is at that moment,
+    // so writers in several processes never overwrite each other, and no seek is needed.
+    if ((flags & o_append) && (flags & 3u) != o_rdonly)
+        req.access = (req.access & GENERIC_READ) | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
     switch (share & ~sh_delete) {
     case sh_denyrw: req.share = 0; break;
@@ -158,7 +162,7 @@ bool file_hnd::open(const std::wstring& path, unsigned flags, unsigned share) {
     read_failed_ = false;
     handle_.reset(h);
     readable_ = (req.access & GENERIC_READ) != 0;
-    writable_ = (req.access & GENERIC_WRITE) != 0;
+    writable_ = (req.access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
     pending_ = false;
     return true;
 }

@@ -19,7 +19,7 @@ namespace cl {
 constexpr unsigned o_rdonly = 0x0;           // access: read only
 constexpr unsigned o_wronly = 0x1;           // access: write only
 constexpr unsigned o_rdwr = 0x2;             // access: read and write (3 is invalid)
-constexpr unsigned o_append = 0x8;           // accepted, no effect
+constexpr unsigned o_append = 0x8;           // with write access: every write goes to the end
 constexpr unsigned o_random = 0x10;          // random-access hint
 constexpr unsigned o_sequential = 0x20;      // sequential-access hint (the default)
 constexpr unsigned o_temporary = 0x40;       // delete when the handle closes; needs o_creat

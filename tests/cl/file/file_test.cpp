@@ -38,6 +38,13 @@ TEST_F(file_test, open_flags_dispositions_and_sharing) {
     ASSERT_TRUE(child.open(path(L"d.txt"), cl::o_rdonly | cl::o_noinherit, cl::sh_denyno));
     EXPECT_TRUE(::GetHandleInformation(child.handle(), &info) && !(info & HANDLE_FLAG_INHERIT));
     EXPECT_TRUE(::GetHandleInformation(reader.handle(), &info) && (info & HANDLE_FLAG_INHERIT));
+    // Two append-only writers (the log of two copies of a program): neither overwrites the other.
+    cl::file_hnd first, second;
+    ASSERT_TRUE(first.open(path(L"a.txt"), cl::o_wronly | cl::o_creat | cl::o_append, cl::sh_denyno) &&
+                second.open(path(L"a.txt"), cl::o_wronly | cl::o_append, cl::sh_denyno));
+    EXPECT_TRUE(first.write("one ", 4) == 4 && second.write("two ", 4) == 4 && first.write("three", 5) == 5);
+    first.close(), second.close();
+    EXPECT_EQ(read_file(path(L"a.txt")), "one two three");
 }
 // One table of line ends through the raw handle, a two-byte buffer and every encoding.
 TEST_F(file_test, line_ends_everywhere) {
