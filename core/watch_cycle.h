@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/app_config.h"
+#include "core/notification.h"
 
 #include <windows.h>
 
@@ -27,8 +28,10 @@ void start_watching();
 void start_watch_timers();
 // Stops every timer of the cycle, waiting for a check that is under way.
 void stop_watching();
-// One check: a fresh process snapshot; if `entry` is missing, log it, start its command lines and
-// send its e-mail. Never throws.
+// One check: a fresh process snapshot; if `entry` is missing, log it and start its command lines;
+// then its notifications (notify_after_check) with the state its watch keeps. Never throws.
+void check_program(const watch_entry& entry, notify_state& notify);
+// check_program with a state of its own: every missing check is the first.
 void check_program(const watch_entry& entry);
 
 // What the watch cycle runs on. Tests replace parts while no watching runs.
