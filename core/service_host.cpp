@@ -5,7 +5,6 @@
 #include "core/app_config.h"
 #include "core/entry.h"
 #include "core/log.h"
-#include "core/mail_queue.h"
 #include "core/main_wnd.h"
 #include "core/watch_cycle.h"
 
@@ -64,9 +63,6 @@ void stop_service_worker() {
             report_status();  // still running
             return;
         }
-        // The thread was waiting for the e-mail worker (or is stuck in a way the worker may be too);
-        // the process ends next and must not run into a send under way.
-        mail_worker().terminate();
     }
     set_status(SERVICE_STOPPED);
 }
