@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     std::string mail_section;
     if (stall) {
 #ifdef TOLVARN_BENCH_STALL
-        if (cdo_register_dll() != ERROR_SUCCESS || !cdo_configure_dll(nullptr, L"", 0)) {
+        if (cdo_register_dll() != ERROR_SUCCESS || !cdo_configure_dll((run.dir() + L"record.txt").c_str(), L"", 0)) {
             std::printf("cannot register the CDO stand-in (cdo_stand_in.dll must be beside this program)\n");
             return 1;
         }
@@ -151,17 +151,27 @@ int main(int argc, char** argv) {
 #ifdef TOLVARN_BENCH_STALL
     if (stall) {
         // From the next message on, every Send is held 30 s: the worker stays busy for the whole phase.
-        cdo_configure_dll(nullptr, L"", 30000);
+        const std::wstring record = run.dir() + L"record.txt";
+        const auto count = [&](const std::string& what) {
+            const std::string text = bench::read_file(record);
+            std::size_t n = 0;
+            for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+            return n;
+        };
+        cdo_configure_dll(record.c_str(), L"", 30000);
         ::Sleep(2000);
+        const std::size_t held_before = count("msg Send\n"), done_before = count("msg Send done\n");
         std::vector<double> stalled_detection, stalled_restart;
         const int stalled_failures = measure(run, ends, current, stalled_detection, stalled_restart);
         report("e-mail at every check, Send held 30 s", ends, stalled_failures, stalled_detection, stalled_restart);
+        std::printf("  sends started / ended during the phase: %zu / %zu (without the stall: about one each a second)\n",
+                    count("msg Send\n") - held_before, count("msg Send done\n") - done_before);
         failures += stalled_failures;
     }
 #endif
     run.stop();
 #ifdef TOLVARN_BENCH_STALL
-    if (stall) cdo_configure_dll(nullptr, L"", 0), cdo_unregister_dll();
+    if (stall) cdo_configure_dll(nullptr, L"", 0), cdo_unregister_dll();  // the record goes with the folder
 #endif
     return failures == 0 ? 0 : 2;
 }
