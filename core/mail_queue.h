@@ -38,12 +38,12 @@ public:
     // busy then is terminated ("Timed out waiting for e-mail thread shutdown. Terminating thread.")
     // and what waited is dropped. True when the worker ended by itself (or none ran).
     bool stop(DWORD timeout_ms);
-    // Ends a running worker at once, without a log line (its caller logs why).
-    void terminate();
     // Jobs waiting now (not counting one being sent).
     std::size_t waiting();
 
 private:
+    // Ends a running worker at once and drops what waits.
+    void terminate();
     static DWORD WINAPI thread_proc(LPVOID self);
     void run();
 
