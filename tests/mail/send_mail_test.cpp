@@ -181,6 +181,7 @@ TEST_F(SendMail, TransportRecipientsSubjectAndAPositiveFault) {
         {[](mail& m) { m.to = {L"", L""}, m.cc = {L""}; }, L"", "msg put_Subject down\nmsg put_TextBody \ncfg", "put_"
          "To"},
         {[](mail& m) { m.subject = L""; }, L"", "msg put_TextBody", "put_Subject"},
+        {[](mail&) {}, L"Send=1", "msg Send -> 0x00000001\n", "put_Value attachment"},  // a success: no line
         // The part's own Update answering S_FALSE ends the attachment (a field's Update is ignored).
         {[this](mail& m) { m.attachments = {path(L"a.txt")}; }, L"Update=1",
          "att.fields Update -> 0x00000001\ncfg.fields get_Item", "GetDecodedContentStream"},
