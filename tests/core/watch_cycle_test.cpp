@@ -120,7 +120,7 @@ TEST_F(watch_cycle, a_reminder_every_third_missing_check_and_one_notice_when_it_
     ts::capture::out().clear();
     const std::string missing_ten = "Program ten.exe is no longer running.", missing_hour = "Program hour.exe is no longer running.";
     std::vector<std::string> expected;
-    for (const char* checks : {"mmmmmrrmmr", "m"}) {  // missing, running
+    for (const char* checks : {"mmmmrrmmr", "m"}) {  // missing, running
         for (const char* c = checks; *c; ++c) {
             g_running = *c == 'r' ? std::vector<std::wstring>{L"ten.exe", L"hour.exe"} : std::vector<std::wstring>{};
             steps({{10000, 2}});
