@@ -42,10 +42,11 @@ TEST_F(config_test, global_settings_and_one_entry_per_other_section) {
 TEST_F(config_test, a_missing_file_is_reported_and_watches_nothing) {
     ts::capture::out().clear();
     app_config_record config;
-    config.smtp_server = L"kept";
+    config.smtp_server = L"kept", config.smtp_port = 0;
     load_config_file(config, path(L"missing.ini"));
     EXPECT_TRUE(config.watches.empty());
     EXPECT_EQ(config.smtp_server, L"kept");
+    EXPECT_EQ(config.smtp_port, 25u);  // 0 is the default port
     EXPECT_EQ(ts::capture::out().text(), "Error querying section names from ini file tolvarn.ini.\n");
 }
 
