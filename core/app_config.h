@@ -22,6 +22,9 @@ struct watch_entry {
     std::wstring mail_subject;
     std::wstring mail_body;
     std::vector<std::wstring> mail_attachments;  // one element per mail_attachment line
+    // Reminders and the recovery notice (opt-in; the defaults keep an e-mail at every missing check).
+    std::uint32_t mail_repeat = 1;            // e-mail on the 1st of every N consecutive missing checks; 0 as 1
+    bool mail_recovered = false;              // log and e-mail when a program reported missing runs again
 };
 
 struct app_config_record {
@@ -40,6 +43,11 @@ struct app_config_record {
     std::wstring smtp_username;
     std::wstring smtp_password;
     std::uint32_t initial_delay = 0;  // seconds
+    // SMTP transport and the log's size (opt-in; the defaults are those of earlier versions).
+    std::uint32_t smtp_port = 25;       // 0 in the file means 25
+    bool smtp_ssl = false;              // TLS; without it the user name and password go in clear
+    std::uint32_t log_max_kb = 0;       // beyond it the log moves to log_backup_name; 0: no limit
+    std::wstring log_backup_name = L"Tolvarn.1.log";
 };
 
 extern app_config_record app_config;

@@ -28,6 +28,9 @@ watch_entry read_watch_entry(cl::ini_file& ini, const std::wstring& section) {
     lookup(ini, section, L"mail_body", entry.mail_body);
     if (!entry.mail_body.empty() && entry.mail_body[0] == L'@')
         entry.mail_body = read_text_file(entry.mail_body.substr(1));
+    // Reminders and the recovery notice.
+    if (lookup(ini, section, L"mail_repeat", value)) entry.mail_repeat = static_cast<std::uint32_t>(parse_int(value));
+    if (lookup(ini, section, L"mail_recovered", value)) entry.mail_recovered = parse_int(value) != 0;
 
     // Repeatable keys come from the first section of that name only, in file order.
     std::vector<std::wstring> keys;
@@ -65,6 +68,12 @@ void load_config_file(app_config_record& config, const std::wstring& ini_path) {
     lookup(ini, global, L"smtp_password", config.smtp_password);
     std::wstring delay;
     if (lookup(ini, global, L"initial_delay", delay)) config.initial_delay = static_cast<std::uint32_t>(parse_int(delay));
+    // SMTP transport and the log's size.
+    std::wstring number;
+    if (lookup(ini, global, L"smtp_port", number)) config.smtp_port = static_cast<std::uint32_t>(parse_int(number));
+    if (config.smtp_port == 0) config.smtp_port = 25;
+    if (lookup(ini, global, L"smtp_ssl", number)) config.smtp_ssl = parse_int(number) != 0;
+    if (lookup(ini, global, L"log_max_kb", number)) config.log_max_kb = static_cast<std::uint32_t>(parse_int(number));
 
     std::vector<std::wstring> sections;
     if (!ini.section_names(sections)) {

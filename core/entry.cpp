@@ -54,6 +54,10 @@ int run_watchdog() {
 int run_program() {
     load_config(app_config);
     cl::g_file_trace.set_file_name(module_directory() + app_config.log_name);
+    // The trace's rotation never deletes the live log: a move that fails is retried later.
+    if (app_config.log_max_kb != 0)
+        cl::g_file_trace.set_backup_file(module_directory() + app_config.log_backup_name,
+                                         static_cast<std::int64_t>(app_config.log_max_kb) * 1024);
     if (!cl::sysinfo().xp_or_later) {
         log(L"Operating system not supported.\n");
         return -1;

@@ -7,8 +7,9 @@
 #include "cl/trace/trace.h"
 #include "core/launch.h"
 #include "core/log.h"
-#include "core/mail_step.h"
+#include "core/mail_queue.h"
 #include "core/process_probe.h"
+#include "core/service_host.h"
 #include "core/text_util.h"
 
 #include <algorithm>
@@ -36,6 +37,7 @@ std::uint32_t ticks() {
 struct watch {
     cl::timer_handle timer;
     watch_entry entry;
+    notify_state notify;
     std::uint32_t period_ms = 0;
     std::uint32_t next_due = 0;  // tick count of the next deadline: arming + k * period_ms
 };
@@ -75,7 +77,7 @@ void arm(watch& w, std::uint32_t delay_ms) {
 // repeating timer of the service would instead catch up on the missed periods back to back.
 void run_check(watch& w) {
     const std::uint32_t start = ticks();
-    check_program(w.entry);
+    check_program(w.entry, w.notify);
     const std::uint32_t late = start - w.next_due;
     if (static_cast<std::int32_t>(late) > 0) w.next_due += late / w.period_ms * w.period_ms;
     w.next_due += w.period_ms;
@@ -94,6 +96,7 @@ void start_watching() {
         std::lock_guard<std::mutex> guard(watches.lock);
         watches.stopped = false;
     }
+    mail_worker().start();
     const std::uint32_t delay = app_config.initial_delay;
     if (delay != 0) {
         log((cl::wformat(L"Setting initial delay of %? seconds.\n") % delay).str());
@@ -133,17 +136,28 @@ void stop_watching() {
     // handle is already empty, so this returns at once and never waits for it.
     timers().cancel(watches.initial_delay, true);
 
-    std::lock_guard<std::mutex> guard(watches.lock);
-    watches.stopped = true;
-    if (!watches.items) return;
-    // On the service itself: a one-shot handle is empty while its callback runs, and the stop
-    // must still wait for that check (and win over its arming anew).
-    for (std::size_t i = 0; i < watches.count; ++i) timers().cancel(watches.items[i].timer, true);
-    watches.items.reset();
-    watches.count = 0;
+    {
+        std::lock_guard<std::mutex> guard(watches.lock);
+        watches.stopped = true;
+        if (watches.items) {
+            // On the service itself: a one-shot handle is empty while its callback runs, and the stop
+            // must still wait for that check (and win over its arming anew).
+            for (std::size_t i = 0; i < watches.count; ++i) timers().cancel(watches.items[i].timer, true);
+            watches.items.reset();
+            watches.count = 0;
+        }
+    }
+    // The e-mails already handed over still go out, within the bound a service stop has; in a
+    // service the stop's own wait ends first and ends this thread while it waits here.
+    mail_worker().stop(service_stop_timeout_ms);
 }
 
 void check_program(const watch_entry& entry) {
+    notify_state notify;
+    check_program(entry, notify);
+}
+
+void check_program(const watch_entry& entry, notify_state& notify) {
     try {
         std::vector<std::wstring> processes;
         const auto list = watch_platform_in_use.list_processes;
@@ -151,15 +165,22 @@ void check_program(const watch_entry& entry) {
             log(L"Cannot get process information.\n");
             return;
         }
+        bool running = false;
         for (const std::wstring& process : processes) {
-            if (equals_nocase(process, entry.name)) return;
+            if (equals_nocase(process, entry.name)) {
+                running = true;
+                break;
+            }
         }
-        log((cl::wformat(L"Program %? is no longer running.\n") % entry.name).str());
-        for (const std::wstring& command : entry.calls) {
-            log((cl::wformat(L"Calling %?.\n") % command).str());
-            call_program(command);
+        if (!running) {
+            log((cl::wformat(L"Program %? is no longer running.\n") % entry.name).str());
+            for (const std::wstring& command : entry.calls) {
+                log((cl::wformat(L"Calling %?.\n") % command).str());
+                call_program(command);
+            }
         }
-        if (!entry.mail_from.empty() && !entry.mail_to.empty()) send_notification(entry);
+        // The e-mails: the notification and its reminders, the notice of a recovery.
+        notify_after_check(entry, notify, running);
     } catch (...) {
         // A check runs on the timer thread; an exception there (memory exhausted, say) must not
         // end the watchdog. The next expiry tries again.

@@ -2,10 +2,12 @@
 //
 // start_watching and stop_watching run on the thread that owns the message loop (the main thread
 // in application mode, the service worker thread in service mode); check_program and
-// start_watch_timers run on the timer service's thread, one callback at a time.
+// start_watch_timers run on the timer service's thread, one callback at a time. The e-mails go to
+// the e-mail worker (core/mail_queue.h); stop_watching waits for it within the service's stop bound.
 #pragma once
 
 #include "core/app_config.h"
+#include "core/notification.h"
 
 #include <windows.h>
 
@@ -25,10 +27,13 @@ void start_watching();
 // from now. Does nothing once stop_watching has run, so a delay that expires while the program
 // closes arms nothing.
 void start_watch_timers();
-// Stops every timer of the cycle, waiting for a check that is under way.
+// Stops every timer of the cycle, waiting for a check that is under way; then refuses new e-mails
+// and gives those already handed over up to service_stop_timeout_ms (mail_queue::stop).
 void stop_watching();
-// One check: a fresh process snapshot; if `entry` is missing, log it, start its command lines and
-// send its e-mail. Never throws.
+// One check: a fresh process snapshot; if `entry` is missing, log it and start its command lines;
+// then its notifications (notify_after_check) with the state its watch keeps. Never throws.
+void check_program(const watch_entry& entry, notify_state& notify);
+// check_program with a state of its own: every missing check is the first.
 void check_program(const watch_entry& entry);
 
 // What the watch cycle runs on. Tests replace parts while no watching runs.

@@ -281,7 +281,7 @@ int main(int argc, char** argv) {
     mail.calls.clear();
     mail.mail_from = L"watchdog@example.com";
     mail.mail_to = {L"ops@example.com"};
-    const std::size_t mail_stack = stack_use(cl::slow_timer(), [&] { tolvarn::send_notification(mail); });
+    const std::size_t mail_stack = stack_use(cl::slow_timer(), [&] { tolvarn::send_notification(tolvarn::make_mail_job(mail)); });
 
     const long due_instants = static_cast<long>(elapsed);  // all ten were armed together
     std::printf("idle cost, %d watched programs running, interval 1 s, %.0f s\n", programs, elapsed);

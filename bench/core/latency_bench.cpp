@@ -7,9 +7,17 @@
 //   - restart: from that line's stamp to the creation time of the new process
 //     (GetProcessTimes); goal at most 50 ms.
 //
-// Usage: latency_bench [ends, default 50]
+// With "stall" (built with the tests: it needs the CDO stand-in), a second section that never runs
+// sends an e-mail at every check; the ends are measured twice in the same run: with Send answering
+// at once (the baseline), then with the stand-in holding every Send for 30 s. The goal is the same
+// for both: the e-mails go out on a worker of their own and never hold a check.
+//
+// Usage: latency_bench [ends, default 50] [stall]
 #include "bench/bench_util.h"
 #include "bench/core/watchdog_run.h"
+#ifdef TOLVARN_BENCH_STALL
+#include "cdo_stand_in.h"
+#endif
 
 #include <windows.h>
 
@@ -42,30 +50,11 @@ DWORD wait_for_new_process(DWORD old_id, DWORD timeout_ms) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int ends = argc > 1 ? std::atoi(argv[1]) : 50;
-    bench::watchdog_run run;
-    if (!run.ok() || !run.copy(L"sleeper.exe", watched)) {
-        std::printf("cannot prepare the folder (tolvarn.exe and sleeper.exe must be beside this program)\n");
-        return 1;
-    }
-    run.write_ini("[tolvarn]\r\n\r\n[lat_sleeper.exe]\r\ninterval=1\r\ncall=\"" + bench::utf8(run.dir()) +
-                  "lat_sleeper.exe\"\r\n");
-    if (!run.start_watchdog()) return 1;
-    // The first check finds the program missing and starts it.
-    DWORD current = wait_for_new_process(0, 30000);
-    if (!current) {
-        std::printf("the watchdog did not start the watched program\n");
-        return 1;
-    }
-
-    // That first line reaches the file about a second later: the ends below must not count it.
-    for (DWORD waited = 0; detection_stamps(run).empty() && waited < 10000; waited += 20) ::Sleep(20);
-
-    std::vector<double> detection, restart;
-    unsigned seed = 12345;
+// Ends the watched program `ends` times; adds each measured detection and restart; answers how
+// many ends could not be measured. `current` is the watched program's process.
+int measure(const bench::watchdog_run& run, int ends, DWORD& current, std::vector<double>& detection,
+            std::vector<double>& restart) {
+    static unsigned seed = 12345;
     int failures = 0;
     for (int i = 0; i < ends; ++i) {
         // The end falls anywhere in the second-long period.
@@ -108,12 +97,81 @@ int main(int argc, char** argv) {
         restart.push_back(static_cast<double>(bench::ms_between(line_ms, created_ms)));
         current = next;
     }
-    run.stop();
+    return failures;
+}
 
-    std::printf("detection latency of tolvarn.exe, interval=1, %d ends (%d not measured)\n", ends, failures);
+void report(const char* what, int ends, int failures, const std::vector<double>& detection,
+            const std::vector<double>& restart) {
+    std::printf("detection latency of tolvarn.exe, interval=1, %s, %d ends (%d not measured)\n", what, ends, failures);
     std::printf("  end -> \"no longer running\" line   median %6.0f ms  max %6.0f ms  (goal <= 1100 ms)\n",
                 bench::median(detection), bench::maximum(detection));
     std::printf("  line -> restarted process         median %6.0f ms  max %6.0f ms  (goal <= 50 ms)\n",
                 bench::median(restart), bench::maximum(restart));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int ends = argc > 1 ? std::atoi(argv[1]) : 50;
+    const bool stall = argc > 2 && std::string(argv[2]) == "stall";
+    bench::watchdog_run run;
+    if (!run.ok() || !run.copy(L"sleeper.exe", watched)) {
+        std::printf("cannot prepare the folder (tolvarn.exe and sleeper.exe must be beside this program)\n");
+        return 1;
+    }
+    std::string mail_section;
+    if (stall) {
+#ifdef TOLVARN_BENCH_STALL
+        if (cdo_register_dll() != ERROR_SUCCESS || !cdo_configure_dll((run.dir() + L"record.txt").c_str(), L"", 0)) {
+            std::printf("cannot register the CDO stand-in (cdo_stand_in.dll must be beside this program)\n");
+            return 1;
+        }
+        mail_section = "[lat_never_there.exe]\r\ninterval=1\r\nmail_from=w@example.org\r\nmail_to=o@example.org\r\n";
+#else
+        std::printf("\"stall\" needs the build with the tests (the CDO stand-in)\n");
+        return 1;
+#endif
+    }
+    run.write_ini("[tolvarn]\r\n\r\n[lat_sleeper.exe]\r\ninterval=1\r\ncall=\"" + bench::utf8(run.dir()) +
+                  "lat_sleeper.exe\"\r\n" + mail_section);
+    if (!run.start_watchdog()) return 1;
+    // The first check finds the program missing and starts it.
+    DWORD current = wait_for_new_process(0, 30000);
+    if (!current) {
+        std::printf("the watchdog did not start the watched program\n");
+        return 1;
+    }
+
+    // That first line reaches the file about a second later: the ends below must not count it.
+    for (DWORD waited = 0; detection_stamps(run).empty() && waited < 10000; waited += 20) ::Sleep(20);
+
+    std::vector<double> detection, restart;
+    int failures = measure(run, ends, current, detection, restart);
+    report(stall ? "e-mail at every check, Send at once" : "no e-mail", ends, failures, detection, restart);
+#ifdef TOLVARN_BENCH_STALL
+    if (stall) {
+        // From the next message on, every Send is held 30 s: the worker stays busy for the whole phase.
+        const std::wstring record = run.dir() + L"record.txt";
+        const auto count = [&](const std::string& what) {
+            const std::string text = bench::read_file(record);
+            std::size_t n = 0;
+            for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+            return n;
+        };
+        cdo_configure_dll(record.c_str(), L"", 30000);
+        ::Sleep(2000);
+        const std::size_t held_before = count("msg Send\n"), done_before = count("msg Send done\n");
+        std::vector<double> stalled_detection, stalled_restart;
+        const int stalled_failures = measure(run, ends, current, stalled_detection, stalled_restart);
+        report("e-mail at every check, Send held 30 s", ends, stalled_failures, stalled_detection, stalled_restart);
+        std::printf("  sends started / ended during the phase: %zu / %zu (without the stall: about one each a second)\n",
+                    count("msg Send\n") - held_before, count("msg Send done\n") - done_before);
+        failures += stalled_failures;
+    }
+#endif
+    run.stop();
+#ifdef TOLVARN_BENCH_STALL
+    if (stall) cdo_configure_dll(nullptr, L"", 0), cdo_unregister_dll();  // the record goes with the folder
+#endif
     return failures == 0 ? 0 : 2;
 }

@@ -12,10 +12,9 @@
 namespace cl {
 
 // Stack reservation of the "slow" thread. It runs the watch checks (a process snapshot, process
-// starts, the log's flush: under 10 KiB of stack measured under Wine) and the CDO messaging
-// component's send, whose stack use could not be measured (Wine has no such component): it gets
-// the 1 MiB that programs built with the platform's own tools give every thread.
-constexpr DWORD slow_timer_stack_reserve = 0x100000;
+// starts, the log's flush: under 10 KiB of stack measured under Wine); e-mails are sent on a
+// thread of their own, so the default reservation is ample.
+constexpr DWORD slow_timer_stack_reserve = thread_obj::default_stack_reserve;
 
 // The "slow" service: the watch checks and the log file's delayed flush.
 passive_timer& slow_timer();

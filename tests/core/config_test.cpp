@@ -12,10 +12,10 @@ TEST_F(config_test, global_settings_and_one_entry_per_other_section) {
     ASSERT_TRUE(ts::write_file(path(L"body.txt"), "line one\r\nline two\n"));
     ASSERT_TRUE(ts::write_file(path(L"tolvarn.ini"),
         "[TolVarn]\r\nsmtp_server = mail.example.com:2525\r\nsmtp_username=ops\r\nsmtp_password=s3cret\r\n"
-        "initial_delay=30s\r\ncall=ignored.exe\r\n[a.exe]\r\nCall=first.exe\r\nCALL=second.exe --mode=fast\r\n"
+        "initial_delay=30s\r\ncall=ignored.exe\r\nsmtp_port=465x\r\nsmtp_ssl=1\r\nlog_max_kb=64\r\n[a.exe]\r\nCall=first.exe\r\nCALL=second.exe --mode=fast\r\n"
         "mail_from=ops@example.com\r\nmail_to=a@example.com, b@example.com\r\nMAIL_TO=c@example.com\r\n"
         "mail_cc=d@example.com\r\nmail_subject=Down\r\nmail_body=@" + ts::utf8(path(L"body.txt")) +
-        "\r\nmail_attachment=C:\\a.log\r\nmail_attachment=\r\nx=1\r\n[b.exe]\r\ninterval=-1\r\n"
+        "\r\nmail_attachment=C:\\a.log\r\nmail_attachment=\r\nx=1\r\nmail_repeat=3\r\nmail_recovered=2\r\n[b.exe]\r\ninterval=-1\r\n"
         "[]\r\ninterval=\r\nmail_body=@\r\n[A.EXE]\r\ninterval=+4294967297\r\n"
         "[c.exe]\r\ninterval=--5\r\n[d.exe]\r\ninterval=2147483648\r\n[e.exe]\r\ninterval=\xEF\xBC\x97\r\n[f.exe]\r\n"));
     app_config_record config;
@@ -33,15 +33,20 @@ TEST_F(config_test, global_settings_and_one_entry_per_other_section) {
     EXPECT_EQ(a.mail_attachments, (strings{L"C:\\a.log", L""}));
     const std::uint32_t intervals[] = {1, 0xFFFFFFFFu, 0, 1, 0, 0x80000000u, 0, 10};  // leniently, wrapping
     for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(config.watches[i].interval, intervals[i]) << i;
+    const watch_entry& b = config.watches[1];
+    EXPECT_EQ((std::vector<std::uint32_t>{config.smtp_port, config.smtp_ssl, config.log_max_kb, a.mail_repeat,
+                                          a.mail_recovered, b.mail_repeat, b.mail_recovered}),
+              (std::vector<std::uint32_t>{465, 1, 64, 3, 1, 1, 0}));
 }
 
 TEST_F(config_test, a_missing_file_is_reported_and_watches_nothing) {
     ts::capture::out().clear();
     app_config_record config;
-    config.smtp_server = L"kept";
+    config.smtp_server = L"kept", config.smtp_port = 0;
     load_config_file(config, path(L"missing.ini"));
     EXPECT_TRUE(config.watches.empty());
     EXPECT_EQ(config.smtp_server, L"kept");
+    EXPECT_EQ(config.smtp_port, 25u);  // 0 is the default port
     EXPECT_EQ(ts::capture::out().text(), "Error querying section names from ini file tolvarn.ini.\n");
 }
 

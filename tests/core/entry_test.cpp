@@ -97,7 +97,7 @@ TEST_F(run_modes, com_is_uninitialised_when_the_mail_job_throws) {
                      const smtp_transport&) { throw std::runtime_error("mail"); };
     HRESULT again = E_FAIL;
     std::thread([&] {
-        EXPECT_THROW(send_notification(watch_entry()), std::runtime_error);
+        EXPECT_THROW(send_notification(mail_job()), std::runtime_error);
         again = ::CoInitialize(nullptr);  // S_FALSE if COM was left initialised
         ::CoUninitialize();
     }).join();

@@ -1,17 +1,46 @@
-// The watch cycle on a timer service and clock driven by hand, with a stand-in process list.
+// The watch cycle on a timer service and clock driven by hand, with a stand-in process list, and
+// the e-mail worker with a stand-in mail job.
 #include "cl/timer/base_timer.h"
+#include "core/mail_queue.h"
 #include "core/watch_cycle.h"
 #include "support/support.h"
 
 namespace tolvarn {
 namespace {
 
+// The stand-in mail job records "subject|body|port|ssl" and then waits while `g_release` is reset.
+std::mutex g_mail_lock;
+std::vector<std::string> g_mails;
+const HANDLE g_release = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+void record(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
+            const std::vector<std::wstring>&, const std::vector<std::wstring>&, const std::wstring& subject,
+            const std::wstring& body, const std::vector<std::wstring>&, const smtp_transport& transport) {
+    {
+        std::lock_guard<std::mutex> guard(g_mail_lock);
+        g_mails.push_back(ts::utf8(subject + L"|" + body) + "|" + std::to_string(transport.port) +
+                          (transport.use_ssl ? "|ssl" : ""));
+    }
+    ::WaitForSingleObject(g_release, INFINITE);
+}
+std::vector<std::string> mails(std::size_t wait_for = 0) {
+    ts::wait_until([&] { return std::lock_guard<std::mutex>(g_mail_lock), g_mails.size() >= wait_for; });
+    std::lock_guard<std::mutex> guard(g_mail_lock);
+    return g_mails;
+}
+// The captured lines but those the worker writes before each send.
+std::vector<std::string> check_lines() {
+    std::vector<std::string> lines = ts::capture::out().lines();
+    lines.erase(std::remove(lines.begin(), lines.end(), "Sending e-mail."), lines.end());
+    return lines;
+}
+
 DWORD g_now = 0xFFFF0000u;  // wraps during the tests
 DWORD WINAPI fake_ticks() { return g_now; }
 bool g_probe_works = true;
-int g_probes = 0;  // checks so far: each takes one process list, which never holds a watched program
+int g_probes = 0;  // checks so far: each takes one process list
+std::vector<std::wstring> g_running = {L"other.exe"};
 bool stand_in(std::vector<std::wstring>& list) {
-    list = {L"other.exe"};
+    list = g_running;
     ++g_probes;
     return g_probe_works;
 }
@@ -26,11 +55,13 @@ protected:
         app_config.watches[0].name = L"ten.exe";
         app_config.watches[1].name = L"hour.exe";
         app_config.watches[1].interval = 3600;
+        g_probe_works = true;
         ts::capture::out().clear();
     }
     void TearDown() override {
         stop_watching();
         watch_platform_in_use = watch_platform();
+        mail_sender = &send_mail;
     }
     void wake() override {}
     void wait_for_scan() override {}
@@ -75,6 +106,65 @@ TEST_F(watch_cycle, initial_delay_then_timers_and_a_late_expiry_after_the_close_
     start_watch_timers();
     steps({{86400000, 0}});
     EXPECT_EQ(ts::capture::out().lines(), std::vector<std::string>{"Setting initial delay of 2 seconds."});
+}
+
+TEST_F(watch_cycle, a_reminder_every_third_missing_check_and_one_notice_when_it_runs_again) {
+    for (watch_entry& w : app_config.watches) w.interval = 10, w.mail_repeat = 3;
+    watch_entry& ten = app_config.watches[0];
+    ten.mail_from = L"a@b", ten.mail_to = {L"c@d"}, ten.mail_subject = L"down", ten.mail_body = L"gone";
+    ten.mail_recovered = true;
+    app_config.smtp_port = 587, app_config.smtp_ssl = true;
+    mail_sender = &record;
+    g_mails.clear();
+    start_watching();
+    ts::capture::out().clear();
+    const std::string missing_ten = "Program ten.exe is no longer running.", missing_hour = "Program hour.exe is no longer running.";
+    std::vector<std::string> expected;
+    for (const char* checks : {"mmmmrrmmr", "m"}) {  // missing, running
+        for (const char* c = checks; *c; ++c) {
+            g_running = *c == 'r' ? std::vector<std::wstring>{L"ten.exe", L"hour.exe"} : std::vector<std::wstring>{};
+            steps({{10000, 2}});
+            if (*c == 'm') expected.insert(expected.end(), {missing_ten, missing_hour});
+            if (*c == 'r' && c[-1] == 'm') expected.push_back("Program ten.exe is running again.");
+        }
+        stop_watching();  // a new run starts afresh
+        start_watching();
+        expected.insert(expected.end(), {"Setting 10 second timer for ten.exe.", "Setting 10 second timer for hour.exe."});
+    }
+    g_running = {L"other.exe"};
+    EXPECT_EQ(check_lines(), expected);
+    const std::string down = "down|gone|587|ssl", up = "ten.exe is running again|Program ten.exe is running again.|587|ssl";
+    EXPECT_EQ(mails(6), (std::vector<std::string>{down, down, up, down, up, down}));
+}
+
+TEST(mail_queue_test, a_hundred_wait_in_order_the_next_is_dropped_and_a_stuck_worker_is_ended) {
+    mail_sender = &record;
+    g_mails.clear();
+    ts::capture::out().clear();
+    ::ResetEvent(g_release);
+    mail_queue queue;
+    mail_job job;
+    for (int i = 0; i <= 101; ++i) {
+        job.program = job.subject = L"p" + std::to_wstring(i);
+        EXPECT_EQ(queue.post(job), i <= 100) << i;
+        if (i == 0) mails(1);  // it is being sent: a hundred more may wait
+    }
+    EXPECT_EQ(check_lines(), std::vector<std::string>{"E-mail for p101 dropped: too many e-mails waiting."});
+    ::SetEvent(g_release);
+    const std::vector<std::string> sent = mails(101);
+    for (int i = 0; i <= 100; ++i) EXPECT_EQ(sent[i], "p" + std::to_string(i) + "||25") << i;
+
+    // A send that never ends: the stop gives up on it after its bound and ends the worker.
+    ts::wait_until([&] { return queue.waiting() == 0; });
+    ::ResetEvent(g_release);
+    EXPECT_TRUE(queue.post(job));
+    mails(102);
+    ts::capture::out().clear();
+    EXPECT_FALSE(queue.stop(100));
+    EXPECT_FALSE(queue.post(job));
+    EXPECT_EQ(check_lines(), std::vector<std::string>{"Timed out waiting for e-mail thread shutdown. Terminating thread."});
+    ::SetEvent(g_release);
+    mail_sender = &send_mail;
 }
 
 }  // namespace

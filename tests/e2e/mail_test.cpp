@@ -41,19 +41,27 @@ protected:
     }
 };
 
-TEST_F(mail_e2e, every_check_mails_then_a_stop_during_a_long_send_ends_the_worker_after_20_seconds) {
+TEST_F(mail_e2e, mails_go_out_on_a_worker_that_holds_no_check_and_a_stop_ends_it_after_20_seconds) {
     const std::wstring record = path(L"record.txt");
     const auto sends = [&](const char* line) { return count(ts::read_file(record), line); };
     write_text(L"body.txt", "First line\r\nSecond line\r\n");
     write_text(L"report.txt", "attached bytes");
+    copy_program(L"sleeper.exe", L"rec.exe");
+    std::string old_log;  // a log at its cap: moved aside whole at the first write
+    while (old_log.size() < 100 * 1024) old_log += "old line " + std::to_string(100000 + old_log.size()) + "\r\n";
+    old_log.resize(100 * 1024);
+    write_text(L"Tolvarn.log", old_log);
     write_ini("[tolvarn]\r\nsmtp_server=smtp.example.com:2525\r\nsmtp_username=watchdog\r\nsmtp_password=Pw-7781\r\n"
+              "smtp_port=465\r\nsmtp_ssl=1\r\nlog_max_kb=100\r\n"
               "[never_there.exe]\r\ninterval=1\r\nmail_from=Watch <watch@example.org>\r\nmail_to=ops@example.org\r\n"
               "mail_to=boss@example.org, deputy@example.org\r\nmail_cc=cc@example.org\r\nmail_subject=down\r\n"
               "mail_body=@" + utf8(path(L"body.txt")) + "\r\nmail_attachment=" + utf8(path(L"report.txt")) + "\r\n"
-              "[no_sender.exe]\r\ninterval=1\r\nmail_to=ops@example.org\r\n"
-              "[no_recipient.exe]\r\ninterval=1\r\nmail_from=watch@example.org\r\nmail_cc=cc@example.org\r\n");
-    // Every send fails, after 2 s in which the check thread (which also runs the log's delayed
-    // flush) is held: "Sending e-mail." is on disk then only if it was flushed before the mail job.
+              "mail_repeat=3\r\n[no_sender.exe]\r\ninterval=1\r\nmail_to=ops@example.org\r\n"
+              "[no_recipient.exe]\r\ninterval=1\r\nmail_from=watch@example.org\r\nmail_cc=cc@example.org\r\n"
+              "[rec.exe]\r\ninterval=1\r\ncall=\"" + utf8(path(L"rec.exe")) + "\"\r\nmail_recovered=1\r\n"
+              "mail_from=watch@example.org\r\nmail_to=ops@example.org\r\n");
+    // Every send fails, after 2 s. The log's own flush comes a second after a line: "Sending e-mail."
+    // is on disk when Send starts only if it was flushed before the mail job.
     ASSERT_TRUE(cdo_configure_dll(record.c_str(), L"Send=0x80040213", 2000));
     EXPECT_EQ(0u, run_watchdog(L"-start_service"));
     ASSERT_TRUE(wait_until([] { return service_state() == SERVICE_RUNNING; }, 60s)) << service_state();
@@ -68,9 +76,18 @@ TEST_F(mail_e2e, every_check_mails_then_a_stop_during_a_long_send_ends_the_worke
     EXPECT_GT(seen_inside, 0) << "every send ended before the log could be looked at";
     EXPECT_TRUE(wait_for_message("Sending e-mail failed with result code 0x80040213", 2));
 
-    // Now Send takes 30 s and the stop comes while it runs: the worker is given 20 s, then ended.
+    // Now Send takes 30 s. Meanwhile rec.exe is ended and started again by its next check.
     ASSERT_TRUE(cdo_configure_dll(record.c_str(), L"", 30000));
     ASSERT_TRUE(wait_until([&] { return sends("msg Send\n") >= 1; }, 60s));
+    const int recoveries = message_count("Program rec.exe is running again.");
+    EXPECT_GE(recoveries, 1);
+    const std::size_t done = sends("msg Send done\n");
+    EXPECT_EQ(1, kill_processes(L"rec.exe"));
+    EXPECT_TRUE(wait_until([] { return count_processes(L"rec.exe") == 1; }, 5s)) << "not restarted";
+    EXPECT_EQ(done, sends("msg Send done\n")) << "restarted only after the send";
+    EXPECT_TRUE(wait_for_message("Program rec.exe is running again.", recoveries + 1));
+
+    // The stop comes while Send runs: the worker is given 20 s, then ended.
     const auto stop_sent = std::chrono::steady_clock::now();
     process stopper = start_watchdog(L"-stop_service");
     ASSERT_TRUE(wait_until([] { return service_state() == SERVICE_STOPPED || service_state() == 0; }, 60s));
@@ -85,18 +102,24 @@ TEST_F(mail_e2e, every_check_mails_then_a_stop_during_a_long_send_ends_the_worke
     // (but in the last, cut off in its Send); no e-mail for the sections without sender or recipient.
     const std::string all = ts::read_file(record);
     const std::size_t messages = count(all, "msg create\n");
+    EXPECT_EQ(old_log, ts::read_file(path(L"Tolvarn.1.log")));
+    EXPECT_EQ(std::string::npos, log_text().find("old line"));
+    EXPECT_NE(std::string::npos, all.find("put_Subject rec.exe is running again\nmsg put_TextBody Program rec.exe is "
+                                          "running again.\n")) << "no recovery notice sent";
     EXPECT_EQ(static_cast<int>(messages), message_count("Sending e-mail."));
     EXPECT_GE(message_count("Program no_sender.exe is no longer running."), 1);
     EXPECT_GE(message_count("Program no_recipient.exe is no longer running."), 1);
     const char* const story[] = {"put_From Watch <watch@example.org>\n", "put_To ops@example.org\n",
         "put_To boss@example.org, deputy@example.org\n", "put_CC cc@example.org\n", "put_Subject down\n",
         "put_TextBody First line\\n\\rSecond line\\n\\r\n", "filename=\"report.txt\"\n", "Write bytes:14:6ca9a69a\n",
+        "cdo:smtpserverport\nfield put_Value i4:465\n", "cdo:smtpusessl\nfield put_Value bool:-1\n",
         "field put_Value Pw-7781\n", "msg Send", "~msg 0\n"};
     for (std::size_t at = 0, m = 0; (at = all.find("msg create\n", at)) != std::string::npos; ++m, ++at) {
         const std::string message = all.substr(at, all.find("msg create\n", at + 1) - at);
         std::size_t from = 0;
+        if (message.find("put_Subject down\n") == std::string::npos) continue;  // rec.exe's
         for (const char* line : story) {
-            from = m + 1 < messages || line != story[10] ? message.find(line, from) : from;
+            from = m + 1 < messages || line != story[12] ? message.find(line, from) : from;
             EXPECT_NE(std::string::npos, from) << "message " << m << ": " << line;
         }
     }
