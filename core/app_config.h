@@ -22,6 +22,12 @@ struct watch_entry {
     std::wstring mail_subject;
     std::wstring mail_body;
     std::vector<std::wstring> mail_attachments;  // one element per mail_attachment line
+
+    // Exit detection and crash-loop back-off, both off by default (0), so a section without these keys
+    // behaves as the plain periodic check.
+    std::uint32_t watch_exit = 0;        // not 0: check at once when the last process of the program ends
+    std::uint32_t restart_backoff = 0;   // seconds, the longest hold of a start after a quick end; 0: off
+    std::uint32_t min_uptime = 60;       // seconds a start must stay up to count as a good one
 };
 
 struct app_config_record {

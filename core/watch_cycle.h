@@ -18,6 +18,8 @@ class base_timer;
 
 namespace tolvarn {
 
+class restart_guard;
+
 // Applies the initial delay (a one-shot timer), or arms the watch timers at once. Called once per
 // run; a run after stop_watching starts afresh.
 void start_watching();
@@ -28,14 +30,14 @@ void start_watch_timers();
 // Stops every timer of the cycle, waiting for a check that is under way.
 void stop_watching();
 // One check: a fresh process snapshot; if `entry` is missing, log it, start its command lines and
-// send its e-mail. Never throws.
-void check_program(const watch_entry& entry);
+// send its e-mail. With `guard` (the watch's own), its exit detection and back-off apply. Never throws.
+void check_program(const watch_entry& entry, restart_guard* guard = nullptr);
 
 // What the watch cycle runs on. Tests replace parts while no watching runs.
 struct watch_platform {
     cl::base_timer* timers = nullptr;     // the timer service; null: the "slow" one
     DWORD(WINAPI* ticks)() = nullptr;     // the clock of `timers`; null: GetTickCount
-    bool (*list_processes)(std::vector<std::wstring>& list) = nullptr;  // null: get_process_list
+    bool (*list_processes)(std::vector<std::wstring>& list, std::vector<DWORD>* ids) = nullptr;  // null: get_process_list
 };
 extern watch_platform watch_platform_in_use;
 

@@ -10,7 +10,7 @@ DWORD g_now = 0xFFFF0000u;  // wraps during the tests
 DWORD WINAPI fake_ticks() { return g_now; }
 bool g_probe_works = true;
 int g_probes = 0;  // checks so far: each takes one process list, which never holds a watched program
-bool stand_in(std::vector<std::wstring>& list) {
+bool stand_in(std::vector<std::wstring>& list, std::vector<DWORD>*) {
     list = {L"other.exe"};
     ++g_probes;
     return g_probe_works;
