@@ -2,6 +2,7 @@
 
 #include "cl/format/format.h"
 #include "cl/timer/event.h"
+#include "cl/trace/file_trace.h"
 #include "core/app_config.h"
 #include "core/entry.h"
 #include "core/log.h"
@@ -63,6 +64,13 @@ void stop_service_worker() {
             report_status();  // still running
             return;
         }
+        // The worker died wherever it was (inside stop_watching, holding its locks, while the timer
+        // thread may still be in a long check): running the process's exit code over that state
+        // can crash or hang. The log goes to disk now, the manager learns of the stop, and the
+        // process ends without its exit routines.
+        cl::g_file_trace.flush(false);
+        set_status(SERVICE_STOPPED);
+        ::TerminateProcess(::GetCurrentProcess(), 0);
     }
     set_status(SERVICE_STOPPED);
 }
@@ -99,9 +107,10 @@ bool start_service_worker() {
     }
     stop_requested.store(false);
     worker_ready.reset();
-    // A reservation, not a commit: the worker's stack grows on demand within 64 KiB.
+    // A reservation, not a commit: the worker (message loop, window procedure, stop_watching)
+    // grows its stack on demand within 256 KiB.
     service_thread =
-        ::CreateThread(nullptr, 64 * 1024, &service_thread_proc, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        ::CreateThread(nullptr, 256 * 1024, &service_thread_proc, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (!service_thread) return false;
     HANDLE ends[] = {worker_ready.native_handle(), service_thread};
     ::WaitForMultipleObjects(2, ends, FALSE, INFINITE);

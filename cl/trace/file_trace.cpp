@@ -94,7 +94,7 @@ struct file_trace::batch {
 };
 
 file_trace::file_trace(base_timer& timer)
-    : open_flags_(o_wronly | o_creat), share_mode_(sh_denywr | sh_delete), timer_(timer) {
+    : open_flags_(o_wronly | o_creat), share_mode_(sh_denyno | sh_delete), timer_(timer) {
     prefix_[0] = '\0';
     ::InitializeCriticalSection(&lock_);
     ::InitializeConditionVariable(&room_);
@@ -550,7 +550,14 @@ bool file_trace::write_batch(const batch& job) {
     const DWORD now = ::GetTickCount();
     // A file moved away or deleted while it was open is let go of within a second.
     if (file_.is_open() && now - opened_tick_ >= reopen_ms) file_.close();
-    if (!file_.is_open() && !open_file(job.path, now)) return false;
+    if (!file_.is_open()) {
+        if (!open_file(job.path, now)) return false;
+    } else {
+        // Another process may have appended since the last batch.
+        const std::int64_t end = file_.seek(0, seek_end);
+        if (end < 0) return false;
+        open_size_ = end;
+    }
     if (job.may_defer && !job.backup.empty() && job.limit > 0 && open_size_ > 0 && open_size_ + job.held > job.limit &&
         (!rotate_failed_ || now - rotate_failed_tick_ >= rotate_retry_ms)) {
         // The log is never deleted: when it cannot be renamed it is kept and appended to.

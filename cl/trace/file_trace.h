@@ -5,8 +5,10 @@
 //
 // The file is appended to. While text keeps coming it stays open between flushes, and it is closed
 // once no text has arrived for a second, by a flush without may_defer, and at destruction. It is
-// opened with write access, open or create, the handle inheritable, and shared for reading,
-// renaming and deleting: others may read it at any time and move or delete it while it is open. An
+// opened with write access, open or create, the handle inheritable, and shared for reading, writing,
+// renaming and deleting: others may read it at any time, append to it (a second copy of the program
+// reports itself there) and move or delete it while it is open; every batch goes to the file's end
+// as it is then, so an append of another process is never overwritten. An
 // open file is let go of and opened again by name at the first flush a second after it was opened,
 // so text reaches a moved file for at most that long before a new file is started.
 //
