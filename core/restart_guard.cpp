@@ -51,7 +51,6 @@ void CALLBACK restart_guard::on_end(void* context, BOOLEAN) {
 }
 
 void restart_guard::running(const watch_entry& entry, const std::vector<DWORD>& ids) {
-    holding_ = false;
     std::vector<cl::unique_kernel_handle> none;
     if (entry.watch_exit != 0) hold(ids, none);
 }

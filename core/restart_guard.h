@@ -28,9 +28,9 @@ public:
     restart_guard(const restart_guard&) = delete;
     restart_guard& operator=(const restart_guard&) = delete;
 
-    // At a check that found the program: ends a hold, and with watch_exit waits on the processes
-    // `ids` (of the program's name) instead of what was held so far; a process that cannot be
-    // opened is left to the periodic check.
+    // At a check that found the program: with watch_exit, waits on the processes `ids` (of the
+    // program's name) instead of what was held so far; a process that cannot be opened is left to
+    // the periodic check. A hold keeps its end: it is the watchdog's own next start that waits.
     void running(const watch_entry& entry, const std::vector<DWORD>& ids);
     // At a check that found the program missing at tick count `now`: true when its call lines may
     // run now (they count as a start at `now`). False while a start is held back; the check that

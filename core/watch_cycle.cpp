@@ -96,10 +96,14 @@ void run_check(watch& w) {
     // A check brought forward (a process ended, a hold ran out) leaves the schedule as it is.
     const std::uint32_t late = start - w.next_due;
     if (static_cast<std::int32_t>(late) >= 0) w.next_due += late / w.period_ms * w.period_ms + w.period_ms;
+    // A held-back start that may run before the next deadline gets a check of its own then.
+    const std::uint32_t now = ticks();
     std::uint32_t due = w.next_due;
     std::uint32_t held_until = 0;
-    if (w.guard.held_until(held_until) && static_cast<std::int32_t>(held_until - due) < 0) due = held_until;
-    const std::int32_t left = static_cast<std::int32_t>(due - ticks());
+    if (w.guard.held_until(held_until) && static_cast<std::int32_t>(held_until - now) > 0 &&
+        static_cast<std::int32_t>(held_until - due) < 0)
+        due = held_until;
+    const std::int32_t left = static_cast<std::int32_t>(due - now);
     try {
         arm(w, left > 0 ? static_cast<std::uint32_t>(left) : 0u);
     } catch (...) {
