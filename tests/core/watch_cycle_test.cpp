@@ -87,6 +87,8 @@ TEST_F(watch_cycle, a_start_ended_within_min_uptime_holds_the_next_one_doubling_
     ten.calls = {L"no_such_program.exe"};
     ten.restart_backoff = 35;
     ten.min_uptime = 65;
+    app_config.watches[1].interval = 10;  // with nothing to start, nothing is held
+    app_config.watches[1].restart_backoff = 35;
     start_watching();
     // Per step: seconds on, the program running, what that one check logged: m the missing line, S a
     // start, H<n> the hold line. A hold that ends between two checks brings one forward (at 105 s, 145 s).
@@ -98,11 +100,11 @@ TEST_F(watch_cycle, a_start_ended_within_min_uptime_holds_the_next_one_doubling_
     for (std::size_t i = 0; i < table.size(); ++i) {
         ts::capture::out().clear();
         g_running = std::get<1>(table[i]);
-        steps({{std::get<0>(table[i]) * 1000, 1}});
+        steps({{std::get<0>(table[i]) * 1000, i == 10 || i == 15 ? 1 : 2}});
         std::string did;
         for (const std::string& line : ts::capture::out().lines()) {
             if (line == "Program ten.exe is no longer running.") did += "m";
-            if (line == "Calling no_such_program.exe.") did += "S";
+            if (line == "Calling no_such_program.exe." || line.find("hour.exe ended") != line.npos) did += "S";
             if (line.rfind("Program ten.exe ended again within 65 seconds; next start in ", 0) == 0) did += "H" + line.substr(61, line.size() - 70);
         }
         EXPECT_EQ(did, std::get<2>(table[i])) << "step " << i;
