@@ -25,6 +25,12 @@ struct watch_entry {
     // Reminders and the recovery notice (opt-in; the defaults keep an e-mail at every missing check).
     std::uint32_t mail_repeat = 1;            // e-mail on the 1st of every N consecutive missing checks; 0 as 1
     bool mail_recovered = false;              // log and e-mail when a program reported missing runs again
+
+    // Exit detection and crash-loop back-off, both off by default (0), so a section without these keys
+    // behaves as the plain periodic check.
+    std::uint32_t watch_exit = 0;        // not 0: check at once when the last process of the program ends
+    std::uint32_t restart_backoff = 0;   // seconds, the longest hold of a start after a quick end; 0: off
+    std::uint32_t min_uptime = 60;       // seconds a start must stay up to count as a good one
 };
 
 struct app_config_record {

@@ -23,6 +23,10 @@ watch_entry read_watch_entry(cl::ini_file& ini, const std::wstring& section) {
     entry.name = section;
     std::wstring value;
     if (lookup(ini, section, L"interval", value)) entry.interval = static_cast<std::uint32_t>(parse_int(value));
+    // Exit detection and crash-loop back-off: plain numbers, read like the interval.
+    if (lookup(ini, section, L"watch_exit", value)) entry.watch_exit = static_cast<std::uint32_t>(parse_int(value));
+    if (lookup(ini, section, L"restart_backoff", value)) entry.restart_backoff = static_cast<std::uint32_t>(parse_int(value));
+    if (lookup(ini, section, L"min_uptime", value)) entry.min_uptime = static_cast<std::uint32_t>(parse_int(value));
     lookup(ini, section, L"mail_from", entry.mail_from);
     lookup(ini, section, L"mail_subject", entry.mail_subject);
     lookup(ini, section, L"mail_body", entry.mail_body);

@@ -7,11 +7,12 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 namespace tolvarn {
 
-void call_program(const std::wstring& command_line) {
+void call_program(const std::wstring& command_line, cl::unique_kernel_handle* keep) {
     // CreateProcessW may write into its command-line buffer, so it gets a private, terminated copy.
     std::vector<wchar_t> buffer(command_line.begin(), command_line.end());
     buffer.push_back(L'\0');
@@ -28,6 +29,7 @@ void call_program(const std::wstring& command_line) {
         // Destroyed in reverse order: the thread handle is closed first, then the process handle.
         cl::unique_kernel_handle process(info.hProcess);
         cl::unique_kernel_handle thread(info.hThread);
+        if (keep != nullptr) *keep = std::move(process);
         return;
     }
     const DWORD error = ::GetLastError();

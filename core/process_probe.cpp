@@ -14,8 +14,9 @@ namespace tolvarn {
 static_assert(sizeof(PROCESSENTRY32W) == 568, "unexpected PROCESSENTRY32W layout");
 #endif
 
-bool get_process_list(std::vector<std::wstring>& list) {
+bool get_process_list(std::vector<std::wstring>& list, std::vector<DWORD>* ids) {
     list.clear();
+    if (ids != nullptr) ids->clear();
     cl::unique_file_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
 
@@ -25,6 +26,7 @@ bool get_process_list(std::vector<std::wstring>& list) {
     do {
         // Bounded by the array in case a record ever comes without its terminating zero.
         list.emplace_back(entry.szExeFile, ::wcsnlen(entry.szExeFile, MAX_PATH));
+        if (ids != nullptr) ids->push_back(entry.th32ProcessID);
     } while (::Process32NextW(snapshot.get(), &entry));
     return true;
 }

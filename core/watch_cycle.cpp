@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/mail_queue.h"
 #include "core/process_probe.h"
+#include "core/restart_guard.h"
 #include "core/service_host.h"
 #include "core/text_util.h"
 
@@ -35,11 +36,13 @@ std::uint32_t ticks() {
 
 // One watched program: its timer, the copy of its entry that the checks use, and its schedule.
 struct watch {
+    watch();
     cl::timer_handle timer;
     watch_entry entry;
     notify_state notify;
     std::uint32_t period_ms = 0;
     std::uint32_t next_due = 0;  // tick count of the next deadline: arming + k * period_ms
+    restart_guard guard;         // last, so its waits end before the rest goes
 };
 
 // The timers of the cycle. The watches exist between start_watch_timers and stop_watching.
@@ -53,6 +56,11 @@ struct watch_set {
     std::unique_ptr<watch[]> items;
     std::size_t count = 0;
     bool stopped = false;
+    // Lets the exit detection's wait callbacks make a watch due at once. A lock of its own: the
+    // message-loop thread holds `lock` while it waits for a check, and a check may wait for a
+    // callback (while it drops a wait).
+    std::mutex trigger_lock;
+    bool trigger_open = false;
 };
 watch_set watches;
 
@@ -67,9 +75,18 @@ std::uint32_t period_of(std::uint32_t interval) {
 
 void run_check(watch& w);
 
-void arm(watch& w, std::uint32_t delay_ms) {
-    timers().set_timer(w.timer, [&w] { run_check(w); }, delay_ms, cl::timer_once, false);
+void arm(watch& w, std::uint32_t delay_ms, bool force = false) {
+    timers().set_timer(w.timer, [&w] { run_check(w); }, delay_ms, cl::timer_once, force);
 }
+
+// On a pool thread, when the last process held for `w` has ended: the check runs at once, on the
+// timer thread like every other one, unless the watching is stopping.
+void check_now(watch& w) {
+    std::lock_guard<std::mutex> guard(watches.trigger_lock);
+    if (watches.trigger_open) arm(w, 0, true);
+}
+
+watch::watch() : guard([this] { check_now(*this); }) {}
 
 // Each watch is a one-shot timer armed anew for the next deadline of its schedule. A check serves
 // every deadline that has passed when it starts, so a watch that is due several times at once
@@ -77,11 +94,18 @@ void arm(watch& w, std::uint32_t delay_ms) {
 // repeating timer of the service would instead catch up on the missed periods back to back.
 void run_check(watch& w) {
     const std::uint32_t start = ticks();
-    check_program(w.entry, w.notify);
+    check_program(w.entry, w.notify, &w.guard);
+    // A check brought forward (a process ended, a hold ran out) leaves the schedule as it is.
     const std::uint32_t late = start - w.next_due;
-    if (static_cast<std::int32_t>(late) > 0) w.next_due += late / w.period_ms * w.period_ms;
-    w.next_due += w.period_ms;
-    const std::int32_t left = static_cast<std::int32_t>(w.next_due - ticks());
+    if (static_cast<std::int32_t>(late) >= 0) w.next_due += late / w.period_ms * w.period_ms + w.period_ms;
+    // A held-back start that may run before the next deadline gets a check of its own then.
+    const std::uint32_t now = ticks();
+    std::uint32_t due = w.next_due;
+    std::uint32_t held_until = 0;
+    if (w.guard.held_until(held_until) && static_cast<std::int32_t>(held_until - now) > 0 &&
+        static_cast<std::int32_t>(held_until - due) < 0)
+        due = held_until;
+    const std::int32_t left = static_cast<std::int32_t>(due - now);
     try {
         arm(w, left > 0 ? static_cast<std::uint32_t>(left) : 0u);
     } catch (...) {
@@ -125,6 +149,8 @@ void start_watch_timers() {
             w.next_due = ticks() + w.period_ms;
             arm(w, w.period_ms);
         }
+        std::lock_guard<std::mutex> trigger(watches.trigger_lock);
+        watches.trigger_open = true;
     } catch (...) {
         // Runs on the timer thread when the initial delay expires: nothing may escape it.
         log_noexcept(L"Cannot set the watch timers.\n");
@@ -135,6 +161,10 @@ void stop_watching() {
     // Not under the lock: a start_watch_timers that is running now holds the lock, and its one-shot
     // handle is already empty, so this returns at once and never waits for it.
     timers().cancel(watches.initial_delay, true);
+    {
+        std::lock_guard<std::mutex> trigger(watches.trigger_lock);
+        watches.trigger_open = false;
+    }
 
     {
         std::lock_guard<std::mutex> guard(watches.lock);
@@ -157,30 +187,42 @@ void check_program(const watch_entry& entry) {
     check_program(entry, notify);
 }
 
-void check_program(const watch_entry& entry, notify_state& notify) {
+void check_program(const watch_entry& entry, notify_state& notify, restart_guard* guard) {
     try {
         std::vector<std::wstring> processes;
+        std::vector<DWORD> ids;
         const auto list = watch_platform_in_use.list_processes;
-        if (!(list != nullptr ? list : &get_process_list)(processes)) {
+        if (!(list != nullptr ? list : &get_process_list)(processes, &ids)) {
             log(L"Cannot get process information.\n");
             return;
         }
-        bool running = false;
-        for (const std::wstring& process : processes) {
-            if (equals_nocase(process, entry.name)) {
-                running = true;
-                break;
-            }
+        // One matching process is enough, unless the exit detection wants the ids of all.
+        const bool all = guard != nullptr && entry.watch_exit != 0;
+        bool found = false;
+        std::vector<DWORD> running;
+        for (std::size_t i = 0; i < processes.size() && (all || !found); ++i) {
+            if (!equals_nocase(processes[i], entry.name)) continue;
+            found = true;
+            if (all && i < ids.size()) running.push_back(ids[i]);
         }
-        if (!running) {
+        if (found) {
+            if (guard != nullptr) guard->running(entry, running);
+        } else {
             log((cl::wformat(L"Program %? is no longer running.\n") % entry.name).str());
-            for (const std::wstring& command : entry.calls) {
-                log((cl::wformat(L"Calling %?.\n") % command).str());
-                call_program(command);
+            // Exit detection and back-off: a held-back start runs no call line; the started
+            // processes are waited on.
+            std::vector<cl::unique_kernel_handle> started;
+            if (guard == nullptr || guard->may_start(entry, ticks())) {
+                for (const std::wstring& command : entry.calls) {
+                    log((cl::wformat(L"Calling %?.\n") % command).str());
+                    started.emplace_back();
+                    call_program(command, all ? &started.back() : nullptr);
+                }
             }
+            if (guard != nullptr) guard->started(entry, started);
         }
         // The e-mails: the notification and its reminders, the notice of a recovery.
-        notify_after_check(entry, notify, running);
+        notify_after_check(entry, notify, found);
     } catch (...) {
         // A check runs on the timer thread; an exception there (memory exhausted, say) must not
         // end the watchdog. The next expiry tries again.

@@ -20,6 +20,8 @@ class base_timer;
 
 namespace tolvarn {
 
+class restart_guard;
+
 // Applies the initial delay (a one-shot timer), or arms the watch timers at once. Called once per
 // run; a run after stop_watching starts afresh.
 void start_watching();
@@ -30,9 +32,10 @@ void start_watch_timers();
 // Stops every timer of the cycle, waiting for a check that is under way; then refuses new e-mails
 // and gives those already handed over up to service_stop_timeout_ms (mail_queue::stop).
 void stop_watching();
-// One check: a fresh process snapshot; if `entry` is missing, log it and start its command lines;
-// then its notifications (notify_after_check) with the state its watch keeps. Never throws.
-void check_program(const watch_entry& entry, notify_state& notify);
+// One check: a fresh process snapshot; if `entry` is missing, log it and start its command lines
+// (with `guard`, the watch's own, its exit detection and back-off apply); then its notifications
+// (notify_after_check) with the state its watch keeps. Never throws.
+void check_program(const watch_entry& entry, notify_state& notify, restart_guard* guard = nullptr);
 // check_program with a state of its own: every missing check is the first.
 void check_program(const watch_entry& entry);
 
@@ -40,7 +43,7 @@ void check_program(const watch_entry& entry);
 struct watch_platform {
     cl::base_timer* timers = nullptr;     // the timer service; null: the "slow" one
     DWORD(WINAPI* ticks)() = nullptr;     // the clock of `timers`; null: GetTickCount
-    bool (*list_processes)(std::vector<std::wstring>& list) = nullptr;  // null: get_process_list
+    bool (*list_processes)(std::vector<std::wstring>& list, std::vector<DWORD>* ids) = nullptr;  // null: get_process_list
 };
 extern watch_platform watch_platform_in_use;
 

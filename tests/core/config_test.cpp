@@ -15,7 +15,7 @@ TEST_F(config_test, global_settings_and_one_entry_per_other_section) {
         "initial_delay=30s\r\ncall=ignored.exe\r\nsmtp_port=465x\r\nsmtp_ssl=1\r\nlog_max_kb=64\r\n[a.exe]\r\nCall=first.exe\r\nCALL=second.exe --mode=fast\r\n"
         "mail_from=ops@example.com\r\nmail_to=a@example.com, b@example.com\r\nMAIL_TO=c@example.com\r\n"
         "mail_cc=d@example.com\r\nmail_subject=Down\r\nmail_body=@" + ts::utf8(path(L"body.txt")) +
-        "\r\nmail_attachment=C:\\a.log\r\nmail_attachment=\r\nx=1\r\nmail_repeat=3\r\nmail_recovered=2\r\n[b.exe]\r\ninterval=-1\r\n"
+        "\r\nmail_attachment=C:\\a.log\r\nmail_attachment=\r\nx=1\r\nmail_repeat=3\r\nmail_recovered=2\r\nwatch_exit=1\r\nrestart_backoff=300s\r\nmin_uptime=x\r\n[b.exe]\r\ninterval=-1\r\n"
         "[]\r\ninterval=\r\nmail_body=@\r\n[A.EXE]\r\ninterval=+4294967297\r\n"
         "[c.exe]\r\ninterval=--5\r\n[d.exe]\r\ninterval=2147483648\r\n[e.exe]\r\ninterval=\xEF\xBC\x97\r\n[f.exe]\r\n"));
     app_config_record config;
@@ -37,6 +37,9 @@ TEST_F(config_test, global_settings_and_one_entry_per_other_section) {
     EXPECT_EQ((std::vector<std::uint32_t>{config.smtp_port, config.smtp_ssl, config.log_max_kb, a.mail_repeat,
                                           a.mail_recovered, b.mail_repeat, b.mail_recovered}),
               (std::vector<std::uint32_t>{465, 1, 64, 3, 1, 1, 0}));
+    const watch_entry& f = config.watches[7];  // exit detection and back-off: off unless set
+    EXPECT_EQ((std::vector<std::uint32_t>{a.watch_exit, a.restart_backoff, a.min_uptime, f.watch_exit, f.restart_backoff, f.min_uptime}),
+              (std::vector<std::uint32_t>{1, 300, 0, 0, 0, 60}));
 }
 
 TEST_F(config_test, a_missing_file_is_reported_and_watches_nothing) {

@@ -5,6 +5,8 @@
 #include "core/watch_cycle.h"
 #include "support/support.h"
 
+#include <tuple>
+
 namespace tolvarn {
 namespace {
 
@@ -39,7 +41,7 @@ DWORD WINAPI fake_ticks() { return g_now; }
 bool g_probe_works = true;
 int g_probes = 0;  // checks so far: each takes one process list
 std::vector<std::wstring> g_running = {L"other.exe"};
-bool stand_in(std::vector<std::wstring>& list) {
+bool stand_in(std::vector<std::wstring>& list, std::vector<DWORD>*) {
     list = g_running;
     ++g_probes;
     return g_probe_works;
@@ -50,6 +52,7 @@ protected:
     watch_cycle() : base_timer(false, &fake_ticks) { set_active(true); }
     void SetUp() override {
         watch_platform_in_use = {this, &fake_ticks, &stand_in};
+        g_probe_works = true;
         app_config = app_config_record();
         app_config.watches.resize(2);
         app_config.watches[0].name = L"ten.exe";
@@ -165,6 +168,37 @@ TEST(mail_queue_test, a_hundred_wait_in_order_the_next_is_dropped_and_a_stuck_wo
     EXPECT_EQ(check_lines(), std::vector<std::string>{"Timed out waiting for e-mail thread shutdown. Terminating thread."});
     ::SetEvent(g_release);
     mail_sender = &send_mail;
+}
+
+TEST_F(watch_cycle, a_start_ended_within_min_uptime_holds_the_next_one_doubling_to_the_cap_until_one_stays_up) {
+    watch_entry& ten = app_config.watches[0];
+    ten.calls = {L"no_such_program.exe"};
+    ten.restart_backoff = 35;
+    ten.min_uptime = 65;
+    app_config.watches[1].interval = 10;  // with nothing to start, nothing is held
+    app_config.watches[1].restart_backoff = 35;
+    start_watching();
+    // Per step: seconds on, the program running, what that one check logged: m the missing line, S a
+    // start, H<n> the hold line. A hold that ends between two checks brings one forward (at 105 s, 145 s).
+    const std::vector<std::tuple<DWORD, bool, std::string>> table = {
+        {10, 0, "mS"}, {10, 0, "mH10"}, {10, 0, "mS"}, {10, 0, "mH20"}, {10, 0, "m"}, {10, 0, "mS"}, {10, 0, "mH35"},
+        {10, 0, "m"}, {10, 0, "m"}, {10, 0, "m"}, {5, 0, "mS"}, {5, 0, "mH35"}, {10, 0, "m"}, {10, 0, "m"}, {10, 0, "m"},
+        {5, 0, "mS"}, {5, 1, ""}, {10, 1, ""}, {10, 1, ""}, {10, 1, ""}, {10, 1, ""}, {10, 1, ""}, {10, 0, "mS"},
+        {10, 0, "mH10"}, {10, 1, ""}, {10, 0, "mS"}};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        ts::capture::out().clear();
+        g_running = std::get<1>(table[i]) ? std::vector<std::wstring>{L"other.exe", L"TEN.exe"}
+                                           : std::vector<std::wstring>{L"other.exe"};
+        steps({{std::get<0>(table[i]) * 1000, i == 10 || i == 15 ? 1 : 2}});
+        std::string did;
+        for (const std::string& line : ts::capture::out().lines()) {
+            if (line == "Program ten.exe is no longer running.") did += "m";
+            if (line == "Calling no_such_program.exe." || line.find("hour.exe ended") != line.npos) did += "S";
+            if (line.rfind("Program ten.exe ended again within 65 seconds; next start in ", 0) == 0) did += "H" + line.substr(61, line.size() - 70);
+        }
+        EXPECT_EQ(did, std::get<2>(table[i])) << "step " << i;
+    }
+    g_running = {L"other.exe"};
 }
 
 }  // namespace

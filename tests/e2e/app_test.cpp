@@ -65,5 +65,38 @@ TEST_F(app, watches_restarts_refuses_a_second_copy_and_closes) {
     EXPECT_EQ(run_watchdog(L"-STOP_APPL", 60s), 0u);
 }
 
+// Exit detection and back-off: a program's end is seen long before its next check, both for a
+// process found running and for one the watchdog started; one that ends at once starts ever later.
+TEST_F(app, watch_exit_sees_ends_at_once_and_backoff_holds_a_crash_loop) {
+    start_program(L"\"" + copy_program(L"sleeper.exe", L"watched.exe") + L"\"");
+    const std::string crash = "\"" + utf8(copy_program(L"sleeper.exe", L"crash.exe")) + "\" --crash";
+    write_ini("[watched.exe]\r\ninterval=20\r\nwatch_exit=1\r\ncall=\"" + utf8(path(L"watched.exe")) +
+              "\"\r\n[gone.exe]\r\ninterval=20\r\n[crash.exe]\r\ninterval=1\r\nwatch_exit=1\r\n"
+              "restart_backoff=4\r\nmin_uptime=30\r\ncall=" + crash + "\r\n");
+    process watchdog = start_watchdog();
+    const std::string missing = "Program watched.exe is no longer running.";
+    ASSERT_TRUE(wait_for_message("Program gone.exe is no longer running."));  // the first checks are done
+    for (int i = 1; i <= 2; ++i) {  // the next ones are due 20 s after them
+        ASSERT_EQ(kill_processes(L"watched.exe"), 1);
+        EXPECT_TRUE(wait_for_message(missing, i, 10s)) << i;
+        ASSERT_TRUE(wait_until([] { return count_processes(L"watched.exe") == 1; }));
+    }
+    EXPECT_EQ(message_count("Program gone.exe is no longer running."), 1);
+    EXPECT_EQ(stop_watchdog(watchdog), 0u);
+
+    // Each start of crash.exe ends at once and holds the next one: 1, 2, then 4 seconds.
+    std::vector<std::string> holds;
+    int starts = 0;
+    for (const std::string& m : log_messages()) {
+        starts += m == "Calling " + crash + ".";
+        if (m.rfind("Program crash.exe ended again within 30 seconds; next start in ", 0) == 0) holds.push_back(m.substr(63));
+    }
+    ASSERT_GE(holds.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(holds.begin(), holds.begin() + 4),
+              (std::vector<std::string>{"1 seconds.", "2 seconds.", "4 seconds.", "4 seconds."}));
+    EXPECT_EQ(std::count(holds.begin(), holds.end(), "4 seconds."), static_cast<long>(holds.size()) - 2);
+    EXPECT_LE(starts, static_cast<int>(holds.size()) + 1);
+}
+
 }  // namespace
 }  // namespace e2e
