@@ -32,6 +32,7 @@ if [ "${1:-}" = "quick" ]; then
   run check_bench.exe 500 3
   run config_bench.exe 1 1000
   run latency_bench.exe 10
+  run latency_bench.exe 10 stall
   run idle_bench.exe 20
   run format_bench.exe 20000
   run address_bench.exe 20
@@ -40,6 +41,7 @@ else
   run check_bench.exe 2000 7
   run config_bench.exe 3 1000
   run latency_bench.exe 50
+  run latency_bench.exe 20 stall
   run idle_bench.exe 60
   run format_bench.exe
   run address_bench.exe

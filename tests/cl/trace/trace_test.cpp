@@ -270,6 +270,7 @@ TEST(TraceList, WritesAndTheBacklog) {
     cl::trace_replay_backlog(&list);
     cl::trace_replay_backlog(&list);  // empty now: nothing
     EXPECT_EQ(sink.text(), "ab?\n\xC3\xA9!" + std::string(249, 'z'));
+    EXPECT_EQ(cl::g_trace_backlog.length, 0);
 }
 
 // The process's log: the start separator goes out by the timer once the log is named; a long line at
